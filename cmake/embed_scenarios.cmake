@@ -1,0 +1,15 @@
+# Writes a C++ source that holds every scenario file of DIR as a string,
+# keyed by its file name without the extension.
+file(GLOB files ${DIR}/*.json)
+list(SORT files)
+set(body "// Generated from data/scenarios; do not edit.\n#include <map>\n#include <string>\n\nnamespace ebbwise::sim {\n\nconst std::map<std::string, std::string>& embeddedScenarios() {\n  static const std::map<std::string, std::string> scenarios = {\n")
+foreach(f ${files})
+  get_filename_component(name ${f} NAME_WE)
+  file(READ ${f} hex HEX)
+  string(LENGTH "${hex}" hexLength)
+  math(EXPR size "${hexLength} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "\\\\x\\1" escaped "${hex}")
+  string(APPEND body "    {\"${name}\", std::string(\"${escaped}\", ${size})},\n")
+endforeach()
+string(APPEND body "  };\n  return scenarios;\n}\n\n}  // namespace ebbwise::sim\n")
+file(WRITE ${OUT} "${body}")

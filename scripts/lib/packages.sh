@@ -1,0 +1,22 @@
+# Installs the Debian packages the build needs, only those missing, so a
+# second run costs nothing. Sourced by the scripts in scripts/.
+
+ebbwise_packages=(
+  cmake ninja-build g++ pkg-config ccache
+  libsqlite3-dev sqlite3 nlohmann-json3-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+ensure_packages() {
+  local missing=()
+  for p in "${ebbwise_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update
+  "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "sys/audio_system.h"
+#include "sys/clock.h"
+#include "sys/core_brightness.h"
+#include "sys/displays.h"
+#include "sys/environment.h"
+#include "sys/io_report.h"
+#include "sys/processes.h"
+#include "sys/registry.h"
+#include "sys/run_loop.h"
+#include "sys/smc_user_client.h"
+
+namespace ebbwise::sys {
+
+// Every platform service the system calls, from one provider (the simulated
+// MacBook, a real host, or nothing at all). The provider owns the services
+// and outlives everything that holds this bundle.
+struct Platform {
+  Clock& clock;
+  RunLoop& runLoop;
+  Environment& environment;
+  Registry& registry;
+  Processes& processes;
+  SMCUserClient& smc;
+  IOReport& ioReport;
+  Displays& displays;
+  DisplayServices& displayServices;
+  CoreBrightness& coreBrightness;
+  AudioSystem& audio;
+};
+
+}  // namespace ebbwise::sys
