@@ -31,11 +31,14 @@ class Clock {
   virtual Timebase timebase() const = 0;
 };
 
-// A clock that moves only when told to; for tests.
+// A clock that moves only when told to; for tests. Its tick counter starts at
+// `uptime` seconds' worth, so processes started "before" the clock existed
+// still have positive start times.
 class ManualClock final : public Clock {
  public:
-  explicit ManualClock(Date start = Date{1'700'000'000.0}, Timebase timebase = {125, 3})
-      : date_(start), timebase_(timebase) {}
+  explicit ManualClock(Date start = Date{1'700'000'000.0}, Timebase timebase = {125, 3},
+                       double uptime = 3600.0)
+      : date_(start), ticks_(timebase.secondsToTicks(uptime)), timebase_(timebase) {}
 
   Date now() const override { return date_; }
   std::uint64_t monotonicTicks() const override { return ticks_; }
@@ -50,7 +53,7 @@ class ManualClock final : public Clock {
 
  private:
   Date date_;
-  std::uint64_t ticks_ = 0;
+  std::uint64_t ticks_;
   Timebase timebase_;
 };
 
