@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cmath>
 #include <deque>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace ebbwise {
 
@@ -25,13 +27,16 @@ class RollingWatts {
   // Average watts per key over the retained periods; only positive entries.
   const std::unordered_map<Key, double>& values() const { return values_; }
 
-  // Records one tick's energy. A tick that covers no time is ignored.
+  // Records one tick's energy. A tick that covers no time (or an unbounded
+  // time) is ignored.
   void add(Joules joules, double dt) {
-    if (!(dt > 0)) return;
+    if (!(dt > 0) || !std::isfinite(dt)) return;
     periods_.push_back(Period{dt, std::move(joules)});
     double total = 0;
     for (const auto& p : periods_) total += p.dt;
-    while (!periods_.empty() && window_ <= total - periods_.front().dt) {
+    // The newest period always stays, whatever the window: the figures are
+    // never an average over no time.
+    while (periods_.size() > 1 && window_ <= total - periods_.front().dt) {
       total -= periods_.front().dt;
       periods_.pop_front();
     }
@@ -49,7 +54,8 @@ class RollingWatts {
 
   // Forgets every key not in `keys`. `values` is filtered, not recomputed.
   void keep(const std::unordered_set<Key>& keys) {
-    for (auto& p : periods_) std::erase_if(p.joules, [&](const auto& e) { return !keys.contains(e.first); });
+    for (auto& p : periods_)
+      std::erase_if(p.joules, [&](const auto& e) { return !keys.contains(e.first); });
     std::erase_if(values_, [&](const auto& e) { return !keys.contains(e.first); });
   }
 

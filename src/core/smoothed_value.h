@@ -13,11 +13,17 @@ struct SmoothedValue {
 
   explicit SmoothedValue(double timeConstant) : timeConstant(timeConstant) {}
 
+  // Folds in one sample taken `dt` seconds after the previous one. A
+  // non-finite sample is ignored (one would poison the value for good), and a
+  // `dt` that is not positive carries no weight, so a clock step backwards
+  // cannot push the value beyond the samples.
   void add(double sample, double dt) {
+    if (!std::isfinite(sample)) return;
     if (!value) {
       value = sample;
       return;
     }
+    if (!(dt > 0)) return;
     *value += (sample - *value) * (1.0 - std::exp(-dt / timeConstant));
   }
 
