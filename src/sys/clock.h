@@ -14,8 +14,13 @@ struct Timebase {
   constexpr double ticksToSeconds(std::uint64_t ticks) const {
     return static_cast<double>(ticks) * numer / denom / 1e9;
   }
+  // Saturates instead of overflowing: NaN and non-positive durations are 0
+  // ticks, durations beyond the counter's range its largest value.
   constexpr std::uint64_t secondsToTicks(double seconds) const {
-    return seconds <= 0 ? 0 : static_cast<std::uint64_t>(seconds * 1e9 * denom / numer);
+    double ticks = seconds * 1e9 * denom / numer;
+    if (!(seconds > 0) || !(ticks > 0)) return 0;
+    if (ticks >= 18446744073709551616.0) return UINT64_MAX;
+    return static_cast<std::uint64_t>(ticks);
   }
 };
 
