@@ -48,7 +48,12 @@ std::unique_ptr<ChipPowerReader> ChipPowerReader::create(sys::IOReport& ioReport
 
 std::optional<ChipEnergy> ChipPowerReader::read() {
   auto now = ioReport_.createSamples(subscription_, channels_);
-  if (!now) return std::nullopt;
+  if (!now) {
+    // Differencing the next sample against the old base would hand the caller
+    // two intervals' energy for one; start afresh from the next good sample.
+    last_.reset();
+    return std::nullopt;
+  }
   // From here on `now` becomes the base of the next read whatever happens.
   auto previous = std::exchange(last_, std::move(now));
   if (!previous) return std::nullopt;

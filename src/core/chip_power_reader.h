@@ -22,8 +22,10 @@ class ChipPowerReader {
   static std::unique_ptr<ChipPowerReader> create(sys::IOReport& ioReport);
 
   // Joules per part since the previous call (or construction); nothing when
-  // sampling or differencing fails, after which the next read starts from the
-  // newest sample, so a bad read never yields a double-length interval.
+  // sampling or differencing fails. Callers divide by their own elapsed time,
+  // so a failure never leaves a base older than one call: after a failed
+  // sample the next read only primes, after a failed delta it starts from
+  // the newest sample.
   std::optional<ChipEnergy> read();
 
   // Joules per unit of a channel's unit label ("mJ", "uJ", "µJ", "nJ"),

@@ -83,10 +83,10 @@ class SMC {
   // unknown, of another type or size, unreadable, or not a finite number.
   std::optional<double> readFloat(std::string_view key);
 
+ private:
   // One round trip; the answer only when the call and the controller succeed.
   std::optional<Request> call(const Request& request);
 
- private:
   SMC(sys::SMCUserClient& client, sys::SMCConnection connection)
       : client_(client), connection_(connection) {}
 
