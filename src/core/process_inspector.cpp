@@ -200,7 +200,9 @@ std::string shortCommand(std::span<const std::string> arguments,
 std::string displayPath(std::string_view path, std::optional<std::string_view> home) {
   const auto folder = normalizedHome(home);
   if (!folder || !PathText::isWithin(path, *folder)) return std::string(path);
-  return "~" + std::string(path.substr(folder->size()));
+  std::string shown = "~";
+  shown.append(path.substr(folder->size()));
+  return shown;
 }
 
 std::optional<std::string> projectName(std::string_view folder,
