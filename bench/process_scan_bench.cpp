@@ -6,7 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include "core/process_inspector.h"
 #include "core/process_scanner.h"
 
 using namespace std::string_literals;
