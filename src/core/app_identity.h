@@ -13,7 +13,8 @@ struct AppIdentity {
   bool isDevProcess = false;              // a developer tool or script run
 
   // The identity an executable path gives: the outermost ".app" bundle on the
-  // path, else the file name; nothing for an XPC service outside any app.
+  // path, else the file name; nothing for an XPC service outside any app or
+  // for a path that ends without a file name.
   static std::optional<AppIdentity> fromPath(std::string_view path);
 
   friend bool operator==(const AppIdentity&, const AppIdentity&) = default;

@@ -1,0 +1,135 @@
+#include "support/fake_processes.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ebbwise::testing {
+
+std::vector<std::uint8_t> procArgsBuffer(std::string_view executablePath,
+                                         const std::vector<std::string>& arguments,
+                                         const std::vector<std::string>& environment,
+                                         std::size_t trailingZeros) {
+  std::vector<std::uint8_t> bytes(sizeof(std::int32_t));
+  const auto argc = static_cast<std::int32_t>(arguments.size());
+  std::memcpy(bytes.data(), &argc, sizeof argc);
+  const auto appendString = [&bytes](std::string_view text) {
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.push_back(0);
+  };
+  appendString(executablePath);
+  while (bytes.size() % 8 != 0) bytes.push_back(0);
+  for (const auto& argument : arguments) appendString(argument);
+  for (const auto& entry : environment) appendString(entry);
+  bytes.insert(bytes.end(), trailingZeros, 0);
+  return bytes;
+}
+
+FakeProcess& FakeProcesses::add(FakeProcess process) {
+  remove(process.pid);
+  table_.push_back(std::move(process));
+  return table_.back();
+}
+
+FakeProcess* FakeProcesses::find(sys::Pid pid) {
+  const auto it = std::find_if(table_.begin(), table_.end(),
+                               [pid](const FakeProcess& p) { return p.pid == pid; });
+  return it == table_.end() ? nullptr : &*it;
+}
+
+void FakeProcesses::remove(sys::Pid pid) {
+  std::erase_if(table_, [pid](const FakeProcess& p) { return p.pid == pid; });
+}
+
+int FakeProcesses::listAllPids(std::span<sys::Pid> buffer) {
+  ++listCalls;
+  if (buffer.empty()) {
+    const int count = countAnswer.value_or(static_cast<int>(table_.size()));
+    if (afterCount) afterCount();
+    return count;
+  }
+  const std::size_t written = std::min(buffer.size(), table_.size());
+  for (std::size_t i = 0; i < written; ++i) buffer[i] = table_[i].pid;
+  return listAnswer.value_or(static_cast<int>(written));
+}
+
+std::optional<sys::RusageV6> FakeProcesses::rusage(sys::Pid pid) {
+  ++rusageCalls;
+  if (beforeRusage) beforeRusage(pid);
+  const FakeProcess* p = find(pid);
+  if (!p || p->rusageFails) return std::nullopt;
+  return sys::RusageV6{p->start, p->energyNJ};
+}
+
+std::optional<std::string> FakeProcesses::executablePath(sys::Pid pid) {
+  ++pathCalls;
+  const FakeProcess* p = find(pid);
+  if (!p) return std::nullopt;
+  return p->path;
+}
+
+std::optional<sys::BSDInfo> FakeProcesses::bsdInfo(sys::Pid pid) {
+  const FakeProcess* p = find(pid);
+  if (!p) return std::nullopt;
+  return p->bsd;
+}
+
+std::optional<std::string> FakeProcesses::currentDirectory(sys::Pid pid) {
+  const FakeProcess* p = find(pid);
+  if (!p) return std::nullopt;
+  return p->cwd;
+}
+
+std::optional<std::vector<std::uint8_t>> FakeProcesses::argumentArea(sys::Pid pid) {
+  const FakeProcess* p = find(pid);
+  if (!p) return std::nullopt;
+  std::vector<std::uint8_t> bytes;
+  if (p->rawProcArgs) {
+    bytes = *p->rawProcArgs;
+  } else if (p->argv) {
+    bytes = procArgsBuffer(p->path.value_or(p->argv->empty() ? "" : p->argv->front()), *p->argv,
+                           p->env);
+  } else {
+    return std::nullopt;
+  }
+  if (p->corruptProcArgs) p->corruptProcArgs(bytes);
+  return bytes;
+}
+
+std::optional<std::size_t> FakeProcesses::procArgsSize(sys::Pid pid) {
+  const auto bytes = argumentArea(pid);
+  if (!bytes) return std::nullopt;
+  return procArgsSizeAnswer.value_or(bytes->size());
+}
+
+std::optional<std::size_t> FakeProcesses::procArgs(sys::Pid pid, std::span<std::uint8_t> buffer) {
+  ++procArgsCalls;
+  const auto bytes = argumentArea(pid);
+  if (!bytes) return std::nullopt;
+  const std::size_t written = std::min(buffer.size(), bytes->size());
+  std::copy_n(bytes->begin(), written, buffer.begin());
+  return procArgsWrittenAnswer.value_or(written);
+}
+
+sys::Pid FakeProcesses::responsiblePid(sys::Pid pid) {
+  const FakeProcess* p = find(pid);
+  if (!p) return -1;
+  return p->responsible == 0 ? pid : p->responsible;
+}
+
+bool FakeProcesses::kill(sys::Pid pid, int signal) {
+  if (!find(pid)) return false;
+  kills.emplace_back(pid, signal);
+  return true;
+}
+
+std::optional<std::string> StubEnvironment::applicationSupportDirectory() {
+  if (!home) return std::nullopt;
+  return *home + "/Library/Application Support";
+}
+
+std::optional<std::string> StubEnvironment::cacheDirectory() {
+  if (!home) return std::nullopt;
+  return *home + "/Library/Caches";
+}
+
+}  // namespace ebbwise::testing
