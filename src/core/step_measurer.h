@@ -1,10 +1,12 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <numeric>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace ebbwise {
