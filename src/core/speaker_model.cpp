@@ -1,0 +1,31 @@
+#include "core/speaker_model.h"
+
+#include "core/json_fields.h"
+
+namespace ebbwise {
+
+sys::Value SpeakerModel::toJSON() const {
+  sys::Value document = {{"samples", samples}};
+  if (watts) document["watts"] = *watts;
+  return document;
+}
+
+std::string SpeakerModel::toJSONText() const {
+  return JSONFields::dump(toJSON());
+}
+
+std::optional<SpeakerModel> SpeakerModel::fromJSON(const sys::Value& document) {
+  SpeakerModel model;
+  std::optional<std::int64_t> samples = JSONFields::integer(document, "samples");
+  if (!samples || !JSONFields::optionalNumber(document, "watts", model.watts)) return std::nullopt;
+  model.samples = *samples;
+  return model;
+}
+
+std::optional<SpeakerModel> SpeakerModel::fromJSONText(std::string_view text) {
+  std::optional<sys::Value> document = JSONFields::parse(text);
+  if (!document) return std::nullopt;
+  return fromJSON(*document);
+}
+
+}  // namespace ebbwise
