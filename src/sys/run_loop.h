@@ -25,8 +25,8 @@ class SerialQueue {
   // Queues `task` and returns at once.
   virtual void async(Task task) = 0;
 
-  // Queues `task` and waits until it has run. Never call it from the queue's
-  // own work.
+  // Queues `task` and waits until it has run. Called from the queue's own
+  // work, it runs `task` at once instead (waiting for itself would never end).
   virtual void sync(Task task) = 0;
 
   // A repeating timer whose handler runs on the queue: first after
@@ -35,7 +35,8 @@ class SerialQueue {
   virtual TaskID scheduleRepeating(double firstDelay, double interval, double leeway,
                                    Task task) = 0;
 
-  // Stops a timer of this queue; unknown or finished ids are ignored.
+  // Stops a timer of this queue; unknown or finished ids, and ids of other
+  // queues or of the loop, are ignored.
   virtual void cancel(TaskID id) = 0;
 };
 
