@@ -5,6 +5,7 @@
 #include "core/smc.h"
 #include "support/fake_smc.h"
 #include "support/manual_run_loop.h"
+#include "sys/virtual_run_loop.h"
 
 namespace ebbwise {
 namespace {
@@ -161,6 +162,48 @@ TEST_F(SystemPowerMeterTest, DestructionStopsSamplingAndClosesTheSMC) {
   const std::size_t calls = smc.inputs.size();
   handler();
   EXPECT_EQ(smc.inputs.size(), calls);
+}
+
+}  // namespace
+}  // namespace ebbwise
+
+namespace ebbwise {
+namespace {
+
+// The meter on the virtual main loop, as the application runs it: its queue
+// and timer are virtual events, and a 5-second take sees five 1-second
+// trapezoids whatever the power did within them.
+TEST(SystemPowerMeterOnVirtualLoopTest, TakesIntegrateEverySecondAndSkipSleep) {
+  test::FakeSMC smc;
+  smc.setFloat("PSTR", 10);
+  smc.setFloat("PDTR", 30);
+  sys::VirtualRunLoop loop;
+  auto meter = SystemPowerMeter::create(smc, loop, loop.clock());
+  ASSERT_NE(meter, nullptr);
+
+  loop.runFor(0.5);  // first sample at once
+  EXPECT_EQ(meter->take(), (SystemEnergy{}));
+  loop.runFor(5);  // samples at 1..5 s
+  auto steady = meter->take();
+  EXPECT_DOUBLE_EQ(steady.seconds, 5);
+  EXPECT_DOUBLE_EQ(steady.joules, 50);
+  EXPECT_DOUBLE_EQ(steady.inJoules, 150);
+
+  // A step to 20 W between two samples is a trapezoid of 15 W for that second.
+  loop.scheduleAfter(0.2, [&] { smc.setFloat("PSTR", 20); });
+  loop.runFor(2);
+  auto step = meter->take();
+  EXPECT_DOUBLE_EQ(step.seconds, 2);
+  EXPECT_DOUBLE_EQ(step.joules, 15 + 20);
+
+  // Sleep: the first sample after wake comes long after the previous one, so
+  // nothing is integrated across the sleep; integration resumes after it.
+  loop.suspend(600);
+  loop.runFor(0.5);
+  EXPECT_EQ(meter->take().seconds, 0);
+  loop.runFor(3);
+  EXPECT_DOUBLE_EQ(meter->take().joules, 60);
+  EXPECT_EQ(meter->latestWatts(), 20);
 }
 
 }  // namespace
