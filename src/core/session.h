@@ -9,8 +9,8 @@ namespace ebbwise {
 
 // The current stretch on battery, from the last unplug.
 struct Session {
-  sys::Date start;          // the unplug, or the first tick seen on battery
-  double startPercent = 0;  // battery percent at `start`
+  sys::Date start;           // the unplug, or the first tick seen on battery
+  double startPercent = 0;   // battery percent at `start`
   double batteryJoules = 0;  // energy the machine drew during the session
   std::unordered_map<std::string, double> appJoules;  // per app name
 

@@ -137,8 +137,8 @@ sqlite3_stmt* Store::statement(Sql sql) {
   if (db_ == nullptr) return nullptr;
   sqlite3_stmt*& stmt = statements_[sql];
   if (stmt == nullptr) {
-    if (sqlite3_prepare_v3(db_, kStatements[sql], -1, SQLITE_PREPARE_PERSISTENT, &stmt,
-                           nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v3(db_, kStatements[sql], -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+        SQLITE_OK) {
       sqlite3_finalize(stmt);
       stmt = nullptr;
     }
@@ -169,8 +169,8 @@ void Store::write(const HistoryRecord& record) {
   // one, into a commit that may never come.
   rollback();
   if (!run(kBegin, {})) return;
-  bool stored = run(kInsertBattery, {record.ts, record.dt, record.percent, record.watts,
-                                     record.onAC ? 1.0 : 0.0});
+  bool stored = run(kInsertBattery,
+                    {record.ts, record.dt, record.percent, record.watts, record.onAC ? 1.0 : 0.0});
   if (stored) {
     Use insert(*this, kInsertApp);
     stored = static_cast<bool>(insert);
@@ -209,16 +209,21 @@ double Store::sum(Sql sql, double since) {
   return result;
 }
 
-double Store::drainedJoules(double since) { return sum(kDrained, since); }
+double Store::drainedJoules(double since) {
+  return sum(kDrained, since);
+}
 
-double Store::secondsOnBattery(double since) { return sum(kSecondsOnBattery, since); }
+double Store::secondsOnBattery(double since) {
+  return sum(kSecondsOnBattery, since);
+}
 
 std::map<std::string, double> Store::appJoulesOnBattery(double since) {
   std::map<std::string, double> result;
   Use use(*this, kAppJoules);
   if (!use || sqlite3_bind_double(use.get(), 1, since) != SQLITE_OK) return result;
   while (sqlite3_step(use.get()) == SQLITE_ROW) {
-    if (auto app = text(use.get(), 0)) result[std::move(*app)] = sqlite3_column_double(use.get(), 1);
+    if (auto app = text(use.get(), 0))
+      result[std::move(*app)] = sqlite3_column_double(use.get(), 1);
   }
   return result;
 }

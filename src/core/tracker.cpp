@@ -54,8 +54,8 @@ std::optional<Session> Tracker::restoreSession(Store& store, sys::Date now) {
   double pluggedTs = store.lastPluggedIn().value_or(0.0);
   auto first = store.firstOnBattery(pluggedTs);
   if (!first) return std::nullopt;
-  Session session{sys::Date{first->ts - first->dt}, first->percent,
-                  store.drainedJoules(pluggedTs), {}};
+  Session session{
+      sys::Date{first->ts - first->dt}, first->percent, store.drainedJoules(pluggedTs), {}};
   for (auto& [app, joules] : store.appJoulesOnBattery(pluggedTs)) {
     session.appJoules.emplace(app, joules);
   }
@@ -75,9 +75,9 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
 
   std::unordered_map<ProcessKey, double> deltas = energy_.deltas(samples);
   const std::optional<ChipEnergy> chip = usable(readChip_ ? readChip_() : std::nullopt);
-  const double billed = billGraphics(
-      chip, readGPU_ ? readGPU_() : std::unordered_map<std::int32_t, std::uint64_t>{}, samples,
-      deltas);
+  const double billed =
+      billGraphics(chip, readGPU_ ? readGPU_() : std::unordered_map<std::int32_t, std::uint64_t>{},
+                   samples, deltas);
 
   Joules appJoules;
   appJoules.reserve(nowApps_.values().size() + 8);
@@ -103,8 +103,7 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
     if (!wasOnAC_ || *wasOnAC_) {
       // First tick (adopt the interrupted session, if any) or just unplugged.
       std::optional<Session> candidate = wasOnAC_ ? std::nullopt : std::move(restored_);
-      session_ = candidate ? std::move(*candidate)
-                           : Session{now, battery.percent, 0.0, {}};
+      session_ = candidate ? std::move(*candidate) : Session{now, battery.percent, 0.0, {}};
       restored_.reset();
       nowDrain_.reset();
       longDrain_.reset();
@@ -124,8 +123,7 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
   }
 
   lastOffChipWatts_ = chip ? std::optional<double>(used - chip->total() / dt) : std::nullopt;
-  lastChargeWatts_ =
-      sys && battery.onAC ? std::max(0.0, sys->inJoules / sys->seconds - used) : 0.0;
+  lastChargeWatts_ = sys && battery.onAC ? std::max(0.0, sys->inJoules / sys->seconds - used) : 0.0;
 
   if (chip) {
     hasChipData_ = true;

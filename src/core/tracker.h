@@ -105,7 +105,9 @@ class Tracker {
   // The app a process belongs to, naming it on first sight.
   const AppIdentity& identity(const ProcessKey& key);
   bool useQuick() const;
-  const RollingWatts<std::string>& drainWindow() const { return useQuick() ? quickDrain_ : nowDrain_; }
+  const RollingWatts<std::string>& drainWindow() const {
+    return useQuick() ? quickDrain_ : nowDrain_;
+  }
 
   std::unique_ptr<Store> store_;
   std::optional<Session> session_;

@@ -13,10 +13,14 @@ using AppWatts = HeavyAppDetector::AppWatts;
 constexpr double kTick = 5.0;
 
 // The tracker's settings: 2 W, 3-minute smoothing, 30-minute cooldown.
-HeavyAppDetector trackerDetector() { return HeavyAppDetector(2.0, 180.0, 1800.0); }
+HeavyAppDetector trackerDetector() {
+  return HeavyAppDetector(2.0, 180.0, 1800.0);
+}
 
 // A detector whose averages follow each sample exactly.
-HeavyAppDetector instantDetector() { return HeavyAppDetector(2.0, 1e-9, 1800.0); }
+HeavyAppDetector instantDetector() {
+  return HeavyAppDetector(2.0, 1e-9, 1800.0);
+}
 
 // Feeds `watts` for `app` until the first alert; the tick count, or -1.
 int ticksUntilAlert(HeavyAppDetector& detector, double watts, int limit) {
@@ -97,8 +101,9 @@ TEST(HeavyAppDetector, NoTimeChangesNothing) {
 
 TEST(HeavyAppDetector, ResultsAreSortedHighestFirst) {
   auto detector = instantDetector();
-  auto alerts = detector.update({{"Low", 3 * kTick}, {"High", 9 * kTick}, {"Mid", 5 * kTick}, {"Quiet", 1 * kTick}},
-                                kTick, true, sys::Date{0});
+  auto alerts = detector.update(
+      {{"Low", 3 * kTick}, {"High", 9 * kTick}, {"Mid", 5 * kTick}, {"Quiet", 1 * kTick}}, kTick,
+      true, sys::Date{0});
   EXPECT_EQ(alerts, (AppWatts{{"High", 9}, {"Mid", 5}, {"Low", 3}}));
   // `above` reports the same apps without touching the cooldown.
   EXPECT_EQ(detector.above(), alerts);

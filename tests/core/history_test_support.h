@@ -2,11 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <unistd.h>
 #include <atomic>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace ebbwise::testing {
 
@@ -45,7 +45,9 @@ class RawDatabase {
   RawDatabase& operator=(const RawDatabase&) = delete;
 
   // The result code of running `sql`.
-  int exec(const std::string& sql) { return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
+  int exec(const std::string& sql) {
+    return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+  }
 
   // Column 0 of the first row as a double; nothing without a row or for NULL.
   std::optional<double> number(const std::string& sql) {

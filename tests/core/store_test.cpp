@@ -204,9 +204,9 @@ TEST(StoreBundles, LaterPathReplacesEarlier) {
   store.rememberBundle("Notes", "/Applications/Notes.app");
   store.rememberBundle("Mail", "/Applications/Mail.app");
   store.rememberBundle("Notes", "/System/Applications/Notes.app");
-  EXPECT_EQ(store.bundlePaths(), (std::map<std::string, std::string>{
-                                     {"Mail", "/Applications/Mail.app"},
-                                     {"Notes", "/System/Applications/Notes.app"}}));
+  EXPECT_EQ(store.bundlePaths(),
+            (std::map<std::string, std::string>{{"Mail", "/Applications/Mail.app"},
+                                                {"Notes", "/System/Applications/Notes.app"}}));
 }
 
 // Rows only a hand-edited file holds: a NULL name names no row, so it is

@@ -22,7 +22,9 @@ using testing::TempFolder;
 constexpr double kT0 = 1'700'000'000;
 constexpr std::uint64_t kLaunch = 1000;  // processes started before this count from first sight
 
-sys::Date at(double seconds) { return sys::Date{kT0 + seconds}; }
+sys::Date at(double seconds) {
+  return sys::Date{kT0 + seconds};
+}
 
 // ---- MinuteBucket -----------------------------------------------------------
 
@@ -111,8 +113,7 @@ TEST_F(TrackerTest, GapOfFifteenSecondsIsDiscardedAndResetsTheShortWindows) {
 
     processes.use(1, 100);
     tick(*tracker, 5 + c.dt, reading(false));
-    EXPECT_NEAR(tracker->session()->batteryJoules, c.accounted ? 50 + 10 * c.dt : 50, 1e-5)
-        << c.dt;
+    EXPECT_NEAR(tracker->session()->batteryJoules, c.accounted ? 50 + 10 * c.dt : 50, 1e-5) << c.dt;
     EXPECT_EQ(tracker->session()->appJoules.at("app 1"), c.accounted ? 110 : 10) << c.dt;
     EXPECT_EQ(tracker->appWatts().empty(), !c.accounted) << c.dt;
     EXPECT_EQ(tracker->processWatts().empty(), !c.accounted) << c.dt;
@@ -411,8 +412,8 @@ TEST_F(TrackerTest, ChipFiguresStayPresentWithZerosAfterAGap) {
 TEST_F(TrackerTest, NonFiniteReadingsCountAsNone) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  for (SystemEnergy bad : {SystemEnergy{nan, 0, 5}, SystemEnergy{50, inf, 5},
-                           SystemEnergy{50, 0, 0.5}}) {
+  for (SystemEnergy bad :
+       {SystemEnergy{nan, 0, 5}, SystemEnergy{50, inf, 5}, SystemEnergy{50, 0, 0.5}}) {
     fake.system = bad;
     fake.chip = ChipEnergy(nan, 0, 0, 0);
     auto tracker = make();
