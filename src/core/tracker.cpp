@@ -73,7 +73,16 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
   const std::optional<SystemEnergy> sys = usable(readSystem_ ? readSystem_() : std::nullopt);
   const double used = sys ? sys->joules / sys->seconds : std::max(0.0, -battery.watts);
 
+  // Whether a process of the previous scan is gone from this one. The
+  // per-process window only ever holds processes of the previous scan, so
+  // without a departure, dropping everything outside this scan changes nothing.
+  const std::size_t previous = energy_.last().size();
+  std::size_t stayed = 0;
+  for (const auto& sample : samples) stayed += energy_.last().contains(sample.key) ? 1 : 0;
   std::unordered_map<ProcessKey, double> deltas = energy_.deltas(samples);
+  // A key listed twice would make `stayed` overcount; then assume a departure.
+  const bool departed = stayed != previous || energy_.last().size() != samples.size();
+
   const std::optional<ChipEnergy> chip = usable(readChip_ ? readChip_() : std::nullopt);
   const double billed =
       billGraphics(chip, readGPU_ ? readGPU_() : std::unordered_map<std::int32_t, std::uint64_t>{},
@@ -86,7 +95,7 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
   // The live set serves both the identity cache's pruning and the per-process window.
   std::unordered_set<ProcessKey> live;
   const bool prune = names_.size() > 2 * samples.size();
-  if (prune || !gap) {
+  if (prune || (departed && !gap)) {
     live.reserve(samples.size());
     for (const auto& sample : samples) live.insert(sample.key);
   }
@@ -138,7 +147,7 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
   nowApps_.add(appJoules, dt);
   minuteApps_.add(appJoules, dt);
   nowProcesses_.add(std::move(deltas), dt);
-  nowProcesses_.keep(live);
+  if (departed) nowProcesses_.keep(live);
 
   Joules drains;
   if (sys) {
