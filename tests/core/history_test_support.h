@@ -1,21 +1,27 @@
 #pragma once
 
 #include <sqlite3.h>
-
 #include <unistd.h>
-#include <atomic>
+
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "core/battery_reading.h"
+#include "core/process_key.h"
+#include "core/tracker_readers.h"
 
 namespace ebbwise::testing {
 
-// A fresh folder under the system's temporary folder, removed with everything
-// in it when the test ends.
+// A fresh folder under the system's temporary folder, removed when the test ends.
 class TempFolder {
  public:
   TempFolder() {
-    static std::atomic<int> counter{0};
+    static int counter = 0;
     path_ = std::filesystem::temp_directory_path() /
             ("ebbwise-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     std::filesystem::remove_all(path_);
@@ -25,42 +31,20 @@ class TempFolder {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
   }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
   std::string file(const std::string& name) const { return (path_ / name).string(); }
 
  private:
   std::filesystem::path path_;
 };
 
-// A second, independent connection to a history file, as another program
-// (or a person with the sqlite3 tool) would open it.
+// A connection of its own to a history file, as another program would open it.
 class RawDatabase {
  public:
   explicit RawDatabase(const std::string& path) { sqlite3_open(path.c_str(), &db_); }
   ~RawDatabase() { sqlite3_close(db_); }
-  RawDatabase(const RawDatabase&) = delete;
-  RawDatabase& operator=(const RawDatabase&) = delete;
-
-  // The result code of running `sql`.
   int exec(const std::string& sql) {
     return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
   }
-
-  // Column 0 of the first row as a double; nothing without a row or for NULL.
-  std::optional<double> number(const std::string& sql) {
-    std::optional<double> result;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL) {
-      result = sqlite3_column_double(stmt, 0);
-    }
-    sqlite3_finalize(stmt);
-    return result;
-  }
-
   // Column 0 of the first row as text; nothing without a row or for NULL.
   std::optional<std::string> text(const std::string& sql) {
     std::optional<std::string> result;
@@ -72,11 +56,59 @@ class RawDatabase {
     sqlite3_finalize(stmt);
     return result;
   }
-
-  sqlite3* handle() { return db_; }
+  // The same as a number (15 significant digits); NaN for nothing.
+  double number(const std::string& sql) { return std::stod(text(sql).value_or("nan")); }
 
  private:
   sqlite3* db_ = nullptr;
+};
+
+inline BatteryReading reading(bool onAC, double percent = 80, double watts = -10) {
+  BatteryReading battery;
+  battery.onAC = onAC;
+  battery.percent = percent;
+  battery.watts = watts;
+  battery.remainingWh = 40;
+  return battery;
+}
+
+// Readers whose next answers a test sets. Processes not in `identities` are "app <pid>".
+struct FakeReaders {
+  std::optional<SystemEnergy> system;
+  std::optional<ChipEnergy> chip;
+  std::unordered_map<std::int32_t, std::uint64_t> gpu;
+  std::map<std::int32_t, AppIdentity> identities;
+  int identified = 0;  // calls of `identify`
+
+  TrackerReaders readers() {
+    return TrackerReaders{[this] { return chip; }, [this] { return gpu; },
+                          [this] { return system; },
+                          [this](std::int32_t pid) {
+                            ++identified;
+                            auto it = identities.find(pid);
+                            if (it != identities.end()) return it->second;
+                            AppIdentity id;
+                            id.name = "app " + std::to_string(pid);
+                            return id;
+                          }};
+  }
+};
+
+// Cumulative energy counters of running processes, keyed by pid.
+struct FakeProcesses {
+  std::map<std::int32_t, ProcessSample> live;
+
+  void start(std::int32_t pid, std::uint64_t startTime = 1, double joules = 0) {
+    live[pid] = ProcessSample{ProcessKey{pid, startTime}, static_cast<std::uint64_t>(joules * 1e9)};
+  }
+  void use(std::int32_t pid, double joules) {
+    live.at(pid).energyNJ += static_cast<std::uint64_t>(joules * 1e9 + 0.5);
+  }
+  std::vector<ProcessSample> samples() const {
+    std::vector<ProcessSample> result;
+    for (const auto& entry : live) result.push_back(entry.second);
+    return result;
+  }
 };
 
 }  // namespace ebbwise::testing
