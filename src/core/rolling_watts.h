@@ -40,15 +40,21 @@ class RollingWatts {
       total -= periods_.front().dt;
       periods_.pop_front();
     }
-    std::unordered_map<Key, double> sums;
-    sums.reserve(periods_.back().joules.size());
+    // The sums are gathered in `values_` itself: from one tick to the next
+    // the keys barely change, so this reuses their entries instead of
+    // allocating a fresh map (hundreds of processes, every tick).
+    for (auto& entry : values_) entry.second = 0;
     for (const auto& p : periods_) {
-      for (const auto& [key, j] : p.joules) sums[key] += j;
+      for (const auto& [key, j] : p.joules) values_[key] += j;
     }
-    values_.clear();
-    for (const auto& [key, sum] : sums) {
-      double w = sum / total;
-      if (w > 0) values_.emplace(key, w);
+    for (auto it = values_.begin(); it != values_.end();) {
+      double w = it->second / total;
+      if (w > 0) {
+        it->second = w;
+        ++it;
+      } else {
+        it = values_.erase(it);
+      }
     }
   }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -10,6 +13,7 @@
 #include "sys/environment.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace ebbwise {
 
@@ -18,7 +22,11 @@ namespace ebbwise {
 // dropped and reads come back zero, empty or absent.
 class Store {
  public:
+  // A store without a database: every write is dropped, every read is empty.
+  Store() = default;
   // Creates the parent folder, opens (or creates) the database and its schema.
+  // A file that is not an SQLite database is left untouched and the store
+  // stays closed.
   explicit Store(const std::string& path);
   ~Store();
   Store(const Store&) = delete;
@@ -29,12 +37,15 @@ class Store {
   // neither is known.
   static std::optional<std::string> defaultURL(sys::Environment& environment);
 
+  // One minute in one transaction. A minute that cannot be stored whole is
+  // rolled back and dropped; the next one starts afresh.
   void write(const HistoryRecord& record);
   void rememberBundle(std::string_view app, std::string_view path);
   void deleteOlderThan(double ts);
 
   double drainedJoules(double since);
   double secondsOnBattery(double since);
+  // Rows whose app name is NULL (only a hand-edited file holds them) are skipped.
   std::map<std::string, double> appJoulesOnBattery(double since);
   std::vector<BatteryPoint> batteryPoints(double since);
   std::optional<double> lastPluggedIn();
@@ -52,13 +63,45 @@ class Store {
   };
   std::optional<LastRecord> lastRecord();
 
+  // Rows with a NULL app or path are skipped.
   std::map<std::string, std::string> bundlePaths();
 
   // Whether the database is open; a store that is not does nothing.
   bool isOpen() const { return db_ != nullptr; }
 
  private:
+  enum Sql : std::size_t {
+    kBegin,
+    kCommit,
+    kRollback,
+    kInsertBattery,
+    kInsertApp,
+    kRememberBundle,
+    kDeleteBattery,
+    kDeleteApps,
+    kDrained,
+    kSecondsOnBattery,
+    kAppJoules,
+    kBatteryPoints,
+    kLastPluggedIn,
+    kFirstOnBattery,
+    kLastRecord,
+    kBundlePaths,
+    kSqlCount
+  };
+
+  class Use;  // a cached statement, reset when the use ends
+
+  // The statement, prepared on first use and kept; null when it cannot be
+  // prepared (closed store, missing table).
+  sqlite3_stmt* statement(Sql sql);
+  // Binds `args` as doubles and steps until done; false on any failure.
+  bool run(Sql sql, std::initializer_list<double> args);
+  double sum(Sql sql, double since);
+  void rollback();
+
   sqlite3* db_ = nullptr;
+  std::array<sqlite3_stmt*, kSqlCount> statements_{};
 };
 
 }  // namespace ebbwise
