@@ -15,7 +15,7 @@
 #include "core/process_key.h"
 #include "core/tracker_readers.h"
 
-namespace ebbwise::testing {
+namespace ebbwise::test {
 
 // A fresh folder under the system's temporary folder, removed when the test ends.
 class TempFolder {
@@ -95,7 +95,7 @@ struct FakeReaders {
 };
 
 // Cumulative energy counters of running processes, keyed by pid.
-struct FakeProcesses {
+struct ProcessCounters {
   std::map<std::int32_t, ProcessSample> live;
 
   void start(std::int32_t pid, std::uint64_t startTime = 1, double joules = 0) {
@@ -111,4 +111,4 @@ struct FakeProcesses {
   }
 };
 
-}  // namespace ebbwise::testing
+}  // namespace ebbwise::test

@@ -14,9 +14,9 @@ namespace ebbwise {
 namespace {
 
 using namespace std::string_literals;
-using testing::FakeProcess;
-using testing::FakeProcesses;
-using testing::StubEnvironment;
+using test::FakeProcess;
+using test::FakeProcesses;
+using test::StubEnvironment;
 
 // An argument area: argc in native order followed by `rest` as it stands.
 std::vector<std::uint8_t> area(std::int32_t argc, const std::string& rest) {
@@ -39,7 +39,7 @@ TEST(CommandLineParse, HandlesEveryShapeOfArgumentArea) {
   const Case cases[] = {
       {"only argc", area(1, ""), std::nullopt},
       {"as the kernel writes it",
-       testing::procArgsBuffer("/usr/bin/python3", {"python3", "app.py"},
+       test::procArgsBuffer("/usr/bin/python3", {"python3", "app.py"},
                                {"PATH=/usr/bin", "TERM_PROGRAM=vscode"}),
        line({"python3", "app.py"}, {{"TERM_PROGRAM", "vscode"}})},
       {"path without its NUL", area(2, "/usr/bin/python3"), line({})},

@@ -17,9 +17,9 @@ void PrintTo(const AppIdentity& identity, std::ostream* out) {
 namespace {
 
 using namespace std::string_literals;
-using testing::FakeProcess;
-using testing::FakeProcesses;
-using testing::StubEnvironment;
+using test::FakeProcess;
+using test::FakeProcesses;
+using test::StubEnvironment;
 
 AppIdentity bare(std::string name) {
   return {std::move(name), std::nullopt, false};

@@ -11,8 +11,8 @@
 namespace ebbwise {
 namespace {
 
-using testing::RawDatabase;
-using testing::TempFolder;
+using test::RawDatabase;
+using test::TempFolder;
 using Joules = std::map<std::string, double>;
 
 HistoryRecord minute(double ts, double watts, bool onAC,

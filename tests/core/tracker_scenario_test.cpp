@@ -12,11 +12,11 @@
 namespace ebbwise {
 namespace {
 
-using testing::FakeProcesses;
-using testing::FakeReaders;
-using testing::RawDatabase;
-using testing::reading;
-using testing::TempFolder;
+using test::ProcessCounters;
+using test::FakeReaders;
+using test::RawDatabase;
+using test::reading;
+using test::TempFolder;
 
 struct App {
   std::int32_t pid;
@@ -29,7 +29,7 @@ constexpr App kApps[] = {
 struct Scenario {
   std::string path;
   FakeReaders fake;
-  FakeProcesses processes;
+  ProcessCounters processes;
   std::unique_ptr<Tracker> tracker;
   std::uint64_t launchTicks = 0;
   std::optional<double> last;

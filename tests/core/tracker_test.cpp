@@ -11,10 +11,10 @@
 namespace ebbwise {
 namespace {
 
-using testing::FakeProcesses;
-using testing::FakeReaders;
-using testing::reading;
-using testing::TempFolder;
+using test::ProcessCounters;
+using test::FakeReaders;
+using test::reading;
+using test::TempFolder;
 
 constexpr std::uint64_t kLaunch = 1000;  // processes started before this count from first sight
 
@@ -49,7 +49,7 @@ class TrackerTest : public ::testing::Test {
   TempFolder folder;
   std::string path = folder.file("history.sqlite");
   FakeReaders fake;
-  FakeProcesses processes;
+  ProcessCounters processes;
 };
 
 TEST_F(TrackerTest, FirstTickAndTicksAfterAGapAreNotAccounted) {

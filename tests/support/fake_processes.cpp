@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace ebbwise::testing {
+namespace ebbwise::test {
 
 std::vector<std::uint8_t> procArgsBuffer(std::string_view executablePath,
                                          const std::vector<std::string>& arguments,
@@ -132,4 +132,4 @@ std::optional<std::string> StubEnvironment::cacheDirectory() {
   return *home + "/Library/Caches";
 }
 
-}  // namespace ebbwise::testing
+}  // namespace ebbwise::test

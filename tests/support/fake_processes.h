@@ -12,7 +12,7 @@
 #include "sys/environment.h"
 #include "sys/processes.h"
 
-namespace ebbwise::testing {
+namespace ebbwise::test {
 
 // The kernel's argument area for one process, byte by byte: argc (32-bit,
 // native order), the executable path, NUL padding up to an 8-byte boundary,
@@ -98,4 +98,4 @@ class StubEnvironment final : public sys::Environment {
   sys::OSVersion osVersion() override { return {15, 0, 0}; }
 };
 
-}  // namespace ebbwise::testing
+}  // namespace ebbwise::test
