@@ -55,7 +55,7 @@ std::optional<Session> Tracker::restoreSession(Store& store, sys::Date now) {
   auto first = store.firstOnBattery(pluggedTs);
   if (!first) return std::nullopt;
   Session session{
-      sys::Date{first->ts - first->dt}, first->percent, store.drainedJoules(pluggedTs), {}};
+      sys::Date{first->ts - first->dt}, first->percent, store.drainedJoules(pluggedTs), {}, {}};
   for (auto& [app, joules] : store.appJoulesOnBattery(pluggedTs)) {
     session.appJoules.emplace(app, joules);
   }
@@ -91,6 +91,8 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
   Joules appJoules;
   appJoules.reserve(nowApps_.values().size() + 8);
   for (const auto& [key, joules] : deltas) appJoules[identity(key).name] += joules;
+  Joules appGraphics;
+  for (const auto& [key, joules] : billedShares_) appGraphics[identity(key).name] += joules;
 
   // The live set serves both the identity cache's pruning and the per-process window.
   std::unordered_set<ProcessKey> live;
@@ -112,7 +114,7 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
     if (!wasOnAC_ || *wasOnAC_) {
       // First tick (adopt the interrupted session, if any) or just unplugged.
       std::optional<Session> candidate = wasOnAC_ ? std::nullopt : std::move(restored_);
-      session_ = candidate ? std::move(*candidate) : Session{now, battery.percent, 0.0, {}};
+      session_ = candidate ? std::move(*candidate) : Session{now, battery.percent, 0.0, {}, {}};
       restored_.reset();
       nowDrain_.reset();
       longDrain_.reset();
@@ -159,6 +161,7 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
     if (session_) {
       session_->batteryJoules += dt * used;
       for (const auto& [app, joules] : appJoules) session_->appJoules[app] += joules;
+      for (const auto& [app, joules] : appGraphics) session_->appGraphicsJoules[app] += joules;
     }
     drains.emplace("battery", dt * used);
     longDrain_.add({{"battery", dt * used}}, dt);
@@ -190,6 +193,7 @@ double Tracker::billGraphics(const std::optional<ChipEnergy>& chip,
                              const std::vector<ProcessSample>& samples,
                              std::unordered_map<ProcessKey, double>& deltas) {
   double billed = 0;
+  billedShares_.clear();
   if (chip && chip->graphics > 0 && !lastGPU_.empty()) {
     // GPU time since the previous tick, and the process each id stands for.
     // Times that went backwards and processes first seen now are left out.
@@ -215,6 +219,7 @@ double Tracker::billGraphics(const std::optional<ChipEnergy>& chip,
         if (use.key == nullptr) continue;
         double share = chip->graphics * static_cast<double>(use.time) / total;
         deltas[*use.key] += share;
+        billedShares_.emplace_back(*use.key, share);
         billed += share;
       }
     }

@@ -97,7 +97,8 @@ class Tracker {
   using Joules = std::unordered_map<std::string, double>;
 
   // Adds the chip's graphics energy to the processes that used the GPU since
-  // the previous tick, in proportion to their GPU time; returns what was billed.
+  // the previous tick, in proportion to their GPU time, and lists each share
+  // in `billedShares_`; returns what was billed.
   double billGraphics(const std::optional<ChipEnergy>& chip,
                       std::unordered_map<std::int32_t, std::uint64_t> gpu,
                       const std::vector<ProcessSample>& samples,
@@ -136,6 +137,7 @@ class Tracker {
   std::optional<double> lastOffChipWatts_;
   double lastChargeWatts_ = 0;
   std::unordered_map<std::int32_t, std::uint64_t> lastGPU_;
+  std::vector<std::pair<ProcessKey, double>> billedShares_;  // this tick's graphics billing
   RollingWatts<std::string> nowChip_{30.0};
   bool hasChipData_ = false;
   bool hasSystemSensor_ = false;

@@ -59,7 +59,7 @@ TEST_F(TrackerTest, FirstTickAndTicksAfterAGapAreNotAccounted) {
     processes.start(1, kLaunch + 1, 5);  // born after launch, but its first tick counts nothing
     auto tracker = make();
     tick(*tracker, 0, reading(false, 77));
-    EXPECT_EQ(tracker->session(), (Session{sys::Date{0}, 77, 0, {}}));
+    EXPECT_EQ(tracker->session(), (Session{sys::Date{0}, 77, 0, {}, {}}));
     processes.use(1, 10);
     tick(*tracker, 5, reading(false));
     processes.use(1, 100);
@@ -85,7 +85,7 @@ TEST_F(TrackerTest, UnplugAndPlugInMoveTheSessionAndTheDrainWindows) {
 
   fake.system = SystemEnergy{50, 0, 5};
   tick(*tracker, 25, reading(false, 69));
-  EXPECT_EQ(tracker->session(), (Session{sys::Date{25}, 69, 50, {}}));
+  EXPECT_EQ(tracker->session(), (Session{sys::Date{25}, 69, 50, {}, {}}));
   EXPECT_FALSE(tracker->nowDrainWatts()) << "the switching tick feeds no drain window";
   EXPECT_EQ(tracker->lastChargeWatts(), 0);
   tick(*tracker, 30, reading(false));
@@ -134,11 +134,11 @@ TEST_F(TrackerTest, ConstructionPrunesLoadsAndRestoresARecentSession) {
     if (c.firstTickOnAC) tick(*tracker, now - 5, reading(true));
     tick(*tracker, now, reading(false, 42));
     if (c.adopted) {
-      EXPECT_EQ(tracker->session(), (Session{sys::Date{880}, 98, 901, {{"A", 50}, {"B", 5}}}));
+      EXPECT_EQ(tracker->session(), (Session{sys::Date{880}, 98, 901, {{"A", 50}, {"B", 5}}, {}}));
     } else {
       // The unplug tick itself is accounted.
       double joules = c.firstTickOnAC ? 50 : 0;
-      EXPECT_EQ(tracker->session(), (Session{sys::Date{now}, 42, joules, {}})) << c.age;
+      EXPECT_EQ(tracker->session(), (Session{sys::Date{now}, 42, joules, {}, {}})) << c.age;
     }
   }
 }
@@ -161,6 +161,9 @@ TEST_F(TrackerTest, GraphicsEnergyIsBilledByGPUTimeToTheFirstSampleOfAPid) {
   EXPECT_DOUBLE_EQ(tracker->billedGraphicsWatts(), 8.0 * 40 / 80 / 5);
   EXPECT_EQ(tracker->chipWatts(), ChipEnergy(0.2, 1.6, 0, 0.2));
   EXPECT_EQ(tracker->lastOffChipWatts(), 12 - 2);
+  // The session keeps the billed part of each app's energy apart.
+  EXPECT_EQ(tracker->session()->appGraphicsJoules,
+            (std::unordered_map<std::string, double>{{"app 1", 1.0}, {"app 2", 3.0}}));
   // A time that went backwards is ignored: everything goes to pid 3.
   fake.gpu = {{1, 110}, {2, 120}, {3, 600}};
   tracker->tick(sys::Date{10}, reading(false), samples);
