@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/battery_reading.h"
+#include "core/energy_split.h"
+#include "core/screen.h"
+#include "core/session.h"
+#include "core/store.h"
+#include "core/tracker.h"
+#include "sys/platform.h"
+
+namespace ebbwise {
+
+// The application model: owns the tracker, drives it every 5 seconds on the
+// platform's main loop and publishes what the displays show. Everything runs
+// on the main loop's thread. Published state is plain members; `changes`
+// goes up whenever a tick publishes, so observers know when to redraw.
+class Monitor {
+ public:
+  static constexpr double kTickTolerance = 1.0;  // seconds a tick may come late
+  static constexpr std::size_t kRowLimit = 5;    // app rows in the live breakdown
+  static constexpr double kRowMinWatts = 0.1;
+
+  // Builds the tracker over the platform's default readers with `store` as
+  // its history, ticks once so the first figures exist, and starts the tick
+  // timer.
+  Monitor(const sys::Platform& platform, std::unique_ptr<Store> store);
+  ~Monitor();
+  Monitor(const Monitor&) = delete;
+  Monitor& operator=(const Monitor&) = delete;
+
+  // One sampling step. Skipped entirely when there is no battery reading.
+  void tick();
+
+  // Writes what the tracker holds of the current minute; call before exiting.
+  void willTerminate();
+
+  // Called after every tick that published (for observers that keep their
+  // own records of each tick).
+  void setTickObserver(std::function<void()> observer) { tickObserver_ = std::move(observer); }
+
+  const Tracker& tracker() const { return *tracker_; }
+
+  // Published state.
+  std::optional<sys::Date> lastTickAt;
+  std::optional<BatteryReading> battery;
+  std::optional<Session> session;
+  std::optional<double> minutesLeft;
+  std::optional<double> nowDrain;  // watts drawn from the battery, absent on AC
+  std::optional<double> nowUsed;   // whole-system watts, when measured
+  std::set<std::string> playingApps;
+  std::optional<double> brightness;
+  std::vector<RowWatts> nowRows;
+  std::map<std::string, double> nowRowWatts;
+  std::uint64_t changes = 0;
+
+ private:
+  sys::Platform platform_;
+  std::unique_ptr<Tracker> tracker_;
+  Screen screen_;
+  sys::TaskID timer_ = 0;
+  std::function<void()> tickObserver_;
+};
+
+}  // namespace ebbwise
