@@ -41,20 +41,20 @@ MachineModel::MachineModel(Scenario scenario, sys::Clock& clock)
   const MachineSpec& m = scenario_.machine;
   const auto n = table_.processes.size();
 
-  std::map<std::string, std::size_t> byId;
   loads_.resize(n);
   startTicks_.resize(n);
   audioClient_.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
     const SimProcess& p = table_.processes[i];
-    byId[p.id] = i;
     loads_[i] = p.load;
     startTicks_[i] = ticksAt(p.start);
     audioClient_[i] = p.load.audio != AudioUse::none;
   }
   for (const Event& e : scenario_.events) {
     if (e.type == EventType::load && e.change.audio && *e.change.audio != AudioUse::none) {
-      audioClient_[byId.at(e.process)] = true;
+      for (std::size_t i = 0; i < n; ++i) {
+        if (inGroup(table_.processes[i].id, e.process)) audioClient_[i] = true;
+      }
     }
   }
   pidMap_.assign(static_cast<std::size_t>(table_.maxPid) + 1, -1);
@@ -271,7 +271,7 @@ void MachineModel::applyEvent(const Event& e) {
       break;
     case EventType::load:
       for (std::size_t i = 0; i < table_.processes.size(); ++i) {
-        if (table_.processes[i].id == e.process) e.change.applyTo(loads_[i]);
+        if (inGroup(table_.processes[i].id, e.process)) e.change.applyTo(loads_[i]);
       }
       break;
   }

@@ -349,10 +349,12 @@ std::vector<std::pair<std::string, std::string>> stringMap(const Object& o, std:
   return out;
 }
 
-ProcessSpec readProcess(const Value& v, const std::string& path) {
-  Object o(v, path,
-           {"id", "pid", "path", "args", "env", "cwd", "tty", "root", "parent", "responsible",
-            "start", "end", "pattern", "gpuClients", "efficiency", "compositor", "row", LOAD_KEYS});
+// A process, or `count` copies of it: "id", "id#2", "id#3"…
+std::vector<ProcessSpec> readProcess(const Value& v, const std::string& path) {
+  Object o(
+      v, path,
+      {"id", "pid", "path", "args", "env", "cwd", "tty", "root", "parent", "responsible", "start",
+       "end", "pattern", "gpuClients", "efficiency", "compositor", "row", "count", LOAD_KEYS});
   ProcessSpec p;
   p.path = o.string("path").value_or("");
   if (p.path.empty() || p.path.front() != '/') fail(o.at("path"), "expected an absolute path");
@@ -374,7 +376,11 @@ ProcessSpec readProcess(const Value& v, const std::string& path) {
   p.efficiencyShare = o.number("efficiency", 0, 1);
   o.boolean("compositor", p.compositor);
   p.row = o.string("row");
-  return p;
+  const auto count = o.integer("count", 1, 64).value_or(1);
+  if (count > 1 && p.pid) fail(o.at("count"), "copies cannot share one pid");
+  std::vector<ProcessSpec> copies(static_cast<std::size_t>(count), p);
+  for (std::size_t k = 1; k < copies.size(); ++k) copies[k].id += "#" + std::to_string(k + 1);
+  return copies;
 }
 
 ChargerSpec readCharger(const Object& o) {
@@ -503,6 +509,15 @@ MachineSpec readMachine(const Value& v, const std::string& path) {
   return m;
 }
 
+}  // namespace
+
+bool inGroup(std::string_view id, std::string_view group) {
+  return id == group || (id.size() > group.size() && id.substr(0, group.size()) == group &&
+                         id[group.size()] == '#');
+}
+
+namespace {
+
 struct EventKind {
   std::string_view name;
   EventType type;
@@ -556,21 +571,25 @@ void readEvent(const Value& v, const std::string& path, Scenario& s) {
   };
 
   if (type == "start") {
-    ProcessSpec p = readProcess(o.required("process"), o.at("process"));
-    if (p.start) fail(join(o.at("process"), "start"), "a started process takes the event's time");
-    p.start = e.at;
-    if (p.end && *p.end <= e.at) fail(join(o.at("process"), "end"), "ends before it starts");
-    s.processes.push_back(std::move(p));
+    for (ProcessSpec& p : readProcess(o.required("process"), o.at("process"))) {
+      if (p.start) fail(join(o.at("process"), "start"), "a started process takes the event's time");
+      p.start = e.at;
+      if (p.end && *p.end <= e.at) fail(join(o.at("process"), "end"), "ends before it starts");
+      s.processes.push_back(std::move(p));
+    }
     return;
   }
   if (type == "exit") {
     o.required("process");
     std::string id = *o.string("process");
-    auto it = std::find_if(s.processes.begin(), s.processes.end(),
-                           [&](const ProcessSpec& p) { return p.id == id; });
-    if (it == s.processes.end()) fail(o.at("process"), "no process \"" + id + "\"");
-    if (e.at <= it->start.value_or(-kMaxTime)) fail(o.at("at"), "exits before it starts");
-    if (!it->end || e.at < *it->end) it->end = e.at;
+    bool found = false;
+    for (ProcessSpec& p : s.processes) {
+      if (!inGroup(p.id, id)) continue;
+      found = true;
+      if (e.at <= p.start.value_or(-kMaxTime)) fail(o.at("at"), "exits before it starts");
+      if (!p.end || e.at < *p.end) p.end = e.at;
+    }
+    if (!found) fail(o.at("process"), "no process \"" + id + "\"");
     return;
   }
   switch (e.type) {
@@ -704,7 +723,9 @@ Scenario::Parsed Scenario::parse(std::string_view text, std::string_view name) {
     if (auto* ps = o.find("processes")) {
       if (!ps->is_array()) wrongType("processes", "a list", *ps);
       for (std::size_t i = 0; i < ps->size(); ++i) {
-        s.processes.push_back(readProcess((*ps)[i], index("processes", i)));
+        for (ProcessSpec& p : readProcess((*ps)[i], index("processes", i))) {
+          s.processes.push_back(std::move(p));
+        }
       }
     }
     if (auto* es = o.find("events")) {

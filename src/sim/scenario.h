@@ -159,6 +159,10 @@ struct SleepSpec {
   double seconds = 0;
 };
 
+// Whether process `id` is `group` itself or one of its numbered copies
+// ("group#2"…), which events naming the group address together.
+bool inGroup(std::string_view id, std::string_view group);
+
 // A simulated MacBook's timeline: the machine, what runs on it, and what
 // happens when. Times are seconds from the moment the machine is built.
 struct Scenario {
