@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -236,10 +237,10 @@ std::string SimProcess::commandName() const {
 std::vector<std::uint8_t> ProcessTable::procArgsBuffer(
     const std::string& path, const std::vector<std::string>& args,
     const std::vector<std::pair<std::string, std::string>>& env) {
-  std::vector<std::uint8_t> out;
-  auto argc = static_cast<std::int32_t>(args.size());
-  const auto* a = reinterpret_cast<const std::uint8_t*>(&argc);
-  out.insert(out.end(), a, a + sizeof argc);
+  // argc in the machine's own byte order.
+  const auto argc = static_cast<std::int32_t>(args.size());
+  std::vector<std::uint8_t> out(sizeof argc);
+  std::memcpy(out.data(), &argc, sizeof argc);
   auto put = [&](const std::string& s) {
     out.insert(out.end(), s.begin(), s.end());
     out.push_back(0);
