@@ -28,10 +28,60 @@ double clamp01(double x) {
   return std::isfinite(x) ? std::clamp(x, 0.0, 1.0) : 0.0;
 }
 
+double nonNegative(double x) {
+  return std::isfinite(x) ? std::max(x, 0.0) : 0.0;
+}
+
+void normalize(Load& l) {
+  for (double* w : {&l.cpu, &l.gpu, &l.neuralEngine, &l.videoDecode, &l.videoEncode, &l.camera}) {
+    *w = nonNegative(*w);
+  }
+  l.fluctuation = clamp01(l.fluctuation);
+}
+
+// A parsed scenario is already in shape; one built in code may not be. Keep
+// every value in the range the model relies on (no negative power, no
+// fluctuation that could make a slot's power negative), events in time order
+// and sleeps sorted and apart.
+Scenario normalized(Scenario s) {
+  MachineSpec& m = s.machine;
+  m.chip = std::clamp(m.chip, 1, 4);
+  m.battery.percent =
+      std::isfinite(m.battery.percent) ? std::clamp(m.battery.percent, 0.0, 100.0) : 50;
+  m.brightness = clamp01(m.brightness);
+  m.keyboard = clamp01(m.keyboard);
+  m.backgroundDaemons = std::clamp(m.backgroundDaemons, 0, 5000);
+  if (m.charger) m.charger->watts = nonNegative(m.charger->watts);
+  for (auto& p : s.processes) {
+    normalize(p.load);
+    if (p.pid && (*p.pid < 0 || *p.pid > 99998)) p.pid.reset();
+    if (p.gpuClients) p.gpuClients = std::clamp(*p.gpuClients, 0, 16);
+  }
+  for (auto& e : s.events) {
+    if (e.type == EventType::plug) e.charger.watts = nonNegative(e.charger.watts);
+    if (e.type == EventType::brightness || e.type == EventType::keyboard) {
+      e.value = clamp01(e.value);
+    }
+  }
+  std::stable_sort(s.events.begin(), s.events.end(),
+                   [](const Event& a, const Event& b) { return a.at < b.at; });
+  s.sleeps.clear();
+  for (const auto& e : s.events) {
+    if (e.type != EventType::sleep || !(e.value > 0)) continue;
+    if (!s.sleeps.empty() && e.at < s.sleeps.back().at + s.sleeps.back().seconds) {
+      auto& last = s.sleeps.back();
+      last.seconds = std::max(last.seconds, e.at + e.value - last.at);
+    } else {
+      s.sleeps.push_back({e.at, e.value});
+    }
+  }
+  return s;
+}
+
 }  // namespace
 
 MachineModel::MachineModel(Scenario scenario, sys::Clock& clock)
-    : scenario_(std::move(scenario)),
+    : scenario_(normalized(std::move(scenario))),
       clock_(clock),
       start_(clock.now()),
       ticks0_(clock.monotonicTicks()),
@@ -271,7 +321,10 @@ void MachineModel::applyEvent(const Event& e) {
       break;
     case EventType::load:
       for (std::size_t i = 0; i < table_.processes.size(); ++i) {
-        if (inGroup(table_.processes[i].id, e.process)) e.change.applyTo(loads_[i]);
+        if (inGroup(table_.processes[i].id, e.process)) {
+          e.change.applyTo(loads_[i]);
+          normalize(loads_[i]);
+        }
       }
       break;
   }

@@ -319,8 +319,14 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
     p.env = s.env;
     p.cwd = s.cwd;
     p.root = s.root;
-    p.parent = s.parent.empty() ? -1 : byId.at(s.parent);
-    p.responsible = s.responsible.empty() ? -1 : byId.at(s.responsible);
+    // Unknown links (possible in a scenario built in code) fall back to
+    // launchd and to the process itself.
+    auto link = [&](const std::string& id) {
+      auto it = byId.find(id);
+      return it == byId.end() ? -1 : it->second;
+    };
+    p.parent = link(s.parent);
+    p.responsible = link(s.responsible);
     p.load = s.load;
     p.compositor = s.compositor;
     p.own = s.path == kOwnPath && table.own < 0;
@@ -336,7 +342,7 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
   int launchd = byId.count("launchd") ? byId.at("launchd") : -1;
   for (std::size_t i = 0; i < procs.size(); ++i) {
     if (procs[i].parent < 0 && static_cast<int>(i) != launchd && procs[i].id != "kernel_task") {
-      if (entries[i].spec.parent.empty()) procs[i].parent = launchd;
+      procs[i].parent = launchd;
     }
   }
 

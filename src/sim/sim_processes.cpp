@@ -97,7 +97,8 @@ bool SimProcesses::kill(sys::Pid pid, int signal) {
   const SimProcess* p = live(pid, &i);
   if (!p) return false;
   // Another user's process, launchd and the kernel are not ours to signal.
-  if (p->root || pid <= 1 || signal < 0 || signal > 31) return false;
+  // Nor is the monitor's own process: ending it is the program's own business.
+  if (p->root || pid <= 1 || p->own || signal < 0 || signal > 31) return false;
   if (signal == 0) return true;  // only asks whether the process exists
   // Hang-up, interrupt, quit, abort, kill and terminate end it; the machine's
   // processes do not handle the others.

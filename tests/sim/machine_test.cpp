@@ -374,5 +374,55 @@ TEST(MachineTest, TrueTimeLeftIsTheEnergyLeftAtThePresentPower) {
   EXPECT_EQ(m.mac->trueSystemWatts(), t.systemWatts);
 }
 
+TEST(MachineTest, AScenarioBuiltInCodeIsKeptInRange) {
+  Scenario s;
+  s.machine.backgroundDaemons = 3;
+  s.machine.battery.percent = 250;
+  s.machine.brightness = -4;
+  ProcessSpec p;
+  p.id = "odd";
+  p.path = "/bin/odd";
+  p.pid = 1 << 30;
+  p.parent = "nobody";
+  p.responsible = "nobody";
+  p.load.cpu = 2;
+  p.load.gpu = -5;
+  p.load.fluctuation = 7;  // would make some slots draw negative power
+  s.processes.push_back(p);
+  Event late;  // out of order, and two sleeps that overlap
+  late.at = 50;
+  late.type = EventType::sleep;
+  late.value = 30;
+  Event early = late;
+  early.at = 40;
+  s.events = {late, early};
+  Machine m(s);
+  const sys::Pid odd = m.pidOf("/bin/odd");
+  ASSERT_GT(odd, 1);
+  EXPECT_LT(odd, 100000);
+  EXPECT_EQ(m.mac->processes().bsdInfo(odd)->parentPid, 1);
+  EXPECT_EQ(m.mac->processes().responsiblePid(odd), odd);
+  ASSERT_EQ(m.mac->sleeps().size(), 1u);
+  EXPECT_EQ(m.mac->sleeps()[0].seconds(), 40);  // 40…70 and 50…80 merge
+  std::uint64_t last = 0;
+  for (int i = 0; i < 60; ++i) {
+    m.advance(2);
+    auto r = m.mac->processes().rusage(odd);
+    ASSERT_GE(r->energyNJ, last);
+    last = r->energyNJ;
+  }
+  const TruthSnapshot t = m.mac->truth();
+  EXPECT_NEAR(t.batteryPercent, 100, 1);
+  EXPECT_GE(t.part(Part::gpu), 0);
+  EXPECT_NEAR(t.systemJoules, t.partsJoules(), 1e-6 * t.systemJoules);
+}
+
+TEST(MachineTest, TheMonitorCannotKillItself) {
+  Machine m(quietScenario());
+  auto& p = m.mac->processes();
+  EXPECT_FALSE(p.kill(p.ownPid(), 15));
+  EXPECT_TRUE(p.rusage(p.ownPid()));
+}
+
 }  // namespace
 }  // namespace ebbwise::sim
