@@ -1,5 +1,48 @@
 #pragma once
 
+// The scenario format: one JSON object (comments allowed), every key
+// optional. Times are seconds or texts such as "90s", "15m", "1h30m",
+// "1:30:00"; a process's start may be negative (running before the
+// scenario). Unknown keys are errors, so a misspelt key never goes unnoticed.
+//
+//   {
+//     "name": "…", "description": "…", "duration": "4h",
+//     "machine": {
+//       "chip": 1…4, "user": "alex", "os": "15.1", "seed": 42,
+//       "start": "2024-11-12T08:30:00Z" (or seconds since 1970),
+//       "battery": {"design": mAh, "full": mAh, "percent": 0…100, "cycles": n, "ambient": °C},
+//       "charger": {"name": "96W USB-C Power Adapter", "watts": 96, "vendor": 1452, "port": 1},
+//       "brightness": 0…1, "keyboard": 0…1, "lid": "open"|"closed", "externalDisplay": bool,
+//       "output": "speakers"|"headphones"|"bluetooth",
+//       "power": {"screenMin", "screenMax", "keyboardMax", "speakersHold", "speakersPlay",
+//                 "headphones", "wifi", "board", "externalDisplay", "chipIdle",
+//                 "displayEngine", "memoryBase", "sleep", "chargingLoss" (a fraction)},
+//       "backgroundDaemons": 420,
+//       "usb": [{"port": 2, "name": "iPhone", "watts": 4.5, "vendor": 1452, "key":
+//       "FilteredPower"|"Watts"}], "files": ["/Applications/Claude.app"], "variables": {"NAME":
+//       "value"}
+//     },
+//     "processes": [{
+//       "id": "chrome", "path": "/Applications/…", "pid": 812, "count": 8,
+//       "args": ["…"], "env": {"TERM_PROGRAM": "…"}, "cwd": "/Users/alex/code/x",
+//       "tty": bool, "root": bool, "parent": "id", "responsible": "id",
+//       "start": time, "end": time,
+//       "cpu": W, "gpu": W, "ane": W, "decode": W, "encode": W, "camera": W,
+//       "fluctuation": 0…1, "pattern": "steady"|"bursty", "audio": "none"|"hold"|"play",
+//       "gpuClients": n, "efficiency": 0…1, "compositor": bool, "row": "expected row name"
+//     }],
+//     "events": [{"at": time, "type": …}]
+//   }
+//
+// Event types and their fields: "plug" (name, watts, vendor, port), "unplug",
+// "sleep" (duration), "lid" (open), "display" (asleep), "brightness" (level),
+// "keyboard" (level), "output" (device), "usb-attach" (port, name, watts,
+// vendor, key), "usb-detach" (port), "external-display" (connected), "start"
+// (process: a whole process object, started at the event), "exit" (process:
+// an id), "load" (process: an id, and any of the load fields). A process with
+// "count" n becomes "id", "id#2" … "id#n"; exit and load events naming the id
+// address all of them.
+
 #include <cstdint>
 #include <optional>
 #include <string>
