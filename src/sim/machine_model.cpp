@@ -44,7 +44,7 @@ void normalize(Load& l) {
 // fluctuation that could make a slot's power negative), events in time order
 // and sleeps sorted and apart.
 Scenario normalized(Scenario s) {
-  MachineSpec& m = s.machine;
+  MachineSetup& m = s.machine;
   m.chip = std::clamp(m.chip, 1, 4);
   m.battery.percent =
       std::isfinite(m.battery.percent) ? std::clamp(m.battery.percent, 0.0, 100.0) : 50;
@@ -88,7 +88,7 @@ MachineModel::MachineModel(Scenario scenario, sys::Clock& clock)
       timebase_(clock.timebase()),
       table_(ProcessTable::build(scenario_, -timebase_.ticksToSeconds(ticks0_))),
       pack_(scenario_.machine.battery.fullMAh) {
-  const MachineSpec& m = scenario_.machine;
+  const MachineSetup& m = scenario_.machine;
   const auto n = table_.processes.size();
 
   loads_.resize(n);
@@ -187,7 +187,7 @@ MachineModel::MachineModel(Scenario scenario, sys::Clock& clock)
     if (std::isfinite(proc.end) && proc.end > 0) items_.push_back({proc.end, kEnd, i});
   }
   for (std::size_t s = 0; s < scenario_.sleeps.size(); ++s) {
-    const SleepSpec& sleep = scenario_.sleeps[s];
+    const SleepPeriod& sleep = scenario_.sleeps[s];
     items_.push_back({sleep.at, kSleepStart, s});
     items_.push_back({sleep.at + sleep.seconds, kSleepEnd, s});
   }
@@ -373,7 +373,7 @@ double MachineModel::slotWatts(double mean, const Load& load, std::size_t i, std
 }
 
 void MachineModel::recomputeRates() {
-  const PowerSpec& w = scenario_.machine.power;
+  const PartPowers& w = scenario_.machine.power;
   const double full = pack_.fullEnergy();
   if (!charger_ && batteryJ_ <= 0) flat_ = true;
   if (flat_ && charger_ && batteryJ_ >= kWakeFraction * full) flat_ = false;
@@ -658,7 +658,7 @@ std::int64_t MachineModel::channelValue(std::size_t c) const {
 
 double MachineModel::sleepBefore(double t) const {
   double total = 0;
-  for (const SleepSpec& s : scenario_.sleeps) {
+  for (const SleepPeriod& s : scenario_.sleeps) {
     if (s.at >= t) break;
     total += std::min(t, s.at + s.seconds) - s.at;
   }

@@ -71,8 +71,8 @@ class MachineModel {
   double brightness() const { return brightness_; }
   double keyboardLevel() const { return keyboard_; }
   AudioOutput output() const { return output_; }
-  const std::optional<ChargerSpec>& charger() const { return charger_; }
-  const std::map<int, USBDeviceSpec>& usbDevices() const { return usb_; }
+  const std::optional<Charger>& charger() const { return charger_; }
+  const std::map<int, USBDevice>& usbDevices() const { return usb_; }
   void setBrightness(double level);
   void setKeyboardLevel(double level);
 
@@ -151,8 +151,8 @@ class MachineModel {
   bool lidOpen_ = true, displayAsleep_ = false, externalDisplay_ = false;
   double brightness_ = 0.6, keyboard_ = 0.3;
   AudioOutput output_ = AudioOutput::speakers;
-  std::optional<ChargerSpec> charger_;
-  std::map<int, USBDeviceSpec> usb_;
+  std::optional<Charger> charger_;
+  std::map<int, USBDevice> usb_;
   std::vector<Load> loads_;
   std::vector<std::uint64_t> startTicks_;
   std::vector<bool> audioClient_;

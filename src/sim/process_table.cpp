@@ -259,10 +259,10 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
   const auto& m = scenario.machine;
   const std::uint64_t seed = m.seed;
 
-  // Specs in table order: base system (unless the scenario brings its own
+  // Definitions in table order: base system (unless the scenario brings its own
   // under the same id), the scenario's processes, then the generated crowd.
   struct Entry {
-    ProcessSpec spec;
+    ScenarioProcess def;
     std::optional<double> bootOffset;  // base processes start this long after boot
     bool generated = false;
   };
@@ -271,7 +271,7 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
   for (const auto& p : scenario.processes) scenarioIds.insert(p.id);
   for (const auto& b : kBase) {
     if (scenarioIds.count(b.id)) continue;
-    ProcessSpec s;
+    ScenarioProcess s;
     s.id = b.id;
     s.path = b.path;
     s.root = b.root;
@@ -292,7 +292,7 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
             ? kDaemons[i]
             : kCrowd[CounterRandom::hash(seed, kDaemonPick, static_cast<std::uint64_t>(i)) %
                      std::size(kCrowd)];
-    ProcessSpec s;
+    ScenarioProcess s;
     s.root = code[0] == 'R';
     s.path = code + 1;
     s.id = "daemon-" + std::to_string(i) + "-" + fileName(s.path);
@@ -308,10 +308,10 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
   auto& procs = table.processes;
   procs.resize(entries.size());
   std::map<std::string, int> byId;
-  for (std::size_t i = 0; i < entries.size(); ++i) byId[entries[i].spec.id] = static_cast<int>(i);
+  for (std::size_t i = 0; i < entries.size(); ++i) byId[entries[i].def.id] = static_cast<int>(i);
 
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const ProcessSpec& s = entries[i].spec;
+    const ScenarioProcess& s = entries[i].def;
     SimProcess& p = procs[i];
     p.id = s.id;
     p.path = s.path;
@@ -353,7 +353,7 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
   for (int pass = 0; remaining > 0 && pass < 64; ++pass) {
     for (std::size_t i = 0; i < procs.size(); ++i) {
       if (placed[i]) continue;
-      const ProcessSpec& s = entries[i].spec;
+      const ScenarioProcess& s = entries[i].def;
       SimProcess& p = procs[i];
       int parent = p.parent;
       bool parentReady =
@@ -386,7 +386,7 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
   // and skipping every pid the scenario reserved.
   std::set<sys::Pid> reserved;
   for (const auto& e : entries) {
-    if (e.spec.pid) reserved.insert(*e.spec.pid);
+    if (e.def.pid) reserved.insert(*e.def.pid);
   }
   std::vector<std::size_t> order(procs.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -394,7 +394,7 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
                    [&](std::size_t a, std::size_t b) { return procs[a].start < procs[b].start; });
   sys::Pid next = 60;
   for (std::size_t i : order) {
-    if (auto pid = entries[i].spec.pid) {
+    if (auto pid = entries[i].def.pid) {
       procs[i].pid = *pid;
       continue;
     }
@@ -408,7 +408,7 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
   // the next.
   std::uint32_t nextTerminal = 0x10000000;
   for (std::size_t i : order) {
-    if (!entries[i].spec.tty) continue;
+    if (!entries[i].def.tty) continue;
     int parent = procs[i].parent;
     procs[i].terminal = parent >= 0 && procs[static_cast<std::size_t>(parent)].terminal != 0
                             ? procs[static_cast<std::size_t>(parent)].terminal
@@ -441,8 +441,8 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
   const std::string home = "/Users/" + m.user;
   for (std::size_t i = 0; i < procs.size(); ++i) {
     auto& p = procs[i];
-    if (entries[i].spec.row) {
-      p.row = *entries[i].spec.row;
+    if (entries[i].def.row) {
+      p.row = *entries[i].def.row;
     } else if (p.path.empty()) {
       p.row = p.id;
     } else {

@@ -350,12 +350,12 @@ std::vector<std::pair<std::string, std::string>> stringMap(const Object& o, std:
 }
 
 // A process, or `count` copies of it: "id", "id#2", "id#3"…
-std::vector<ProcessSpec> readProcess(const Value& v, const std::string& path) {
+std::vector<ScenarioProcess> readProcess(const Value& v, const std::string& path) {
   Object o(
       v, path,
       {"id", "pid", "path", "args", "env", "cwd", "tty", "root", "parent", "responsible", "start",
        "end", "pattern", "gpuClients", "efficiency", "compositor", "row", "count", LOAD_KEYS});
-  ProcessSpec p;
+  ScenarioProcess p;
   p.path = o.string("path").value_or("");
   if (p.path.empty() || p.path.front() != '/') fail(o.at("path"), "expected an absolute path");
   p.id = o.string("id").value_or(p.path.substr(p.path.rfind('/') + 1));
@@ -378,13 +378,13 @@ std::vector<ProcessSpec> readProcess(const Value& v, const std::string& path) {
   p.row = o.string("row");
   const auto count = o.integer("count", 1, 64).value_or(1);
   if (count > 1 && p.pid) fail(o.at("count"), "copies cannot share one pid");
-  std::vector<ProcessSpec> copies(static_cast<std::size_t>(count), p);
+  std::vector<ScenarioProcess> copies(static_cast<std::size_t>(count), p);
   for (std::size_t k = 1; k < copies.size(); ++k) copies[k].id += "#" + std::to_string(k + 1);
   return copies;
 }
 
-ChargerSpec readCharger(const Object& o) {
-  ChargerSpec c;
+Charger readCharger(const Object& o) {
+  Charger c;
   o.string("name", c.name);
   o.required("watts");
   o.number("watts", c.watts, 1, 300);
@@ -393,8 +393,8 @@ ChargerSpec readCharger(const Object& o) {
   return c;
 }
 
-USBDeviceSpec readDevice(const Object& o) {
-  USBDeviceSpec d;
+USBDevice readDevice(const Object& o) {
+  USBDevice d;
   d.port = static_cast<int>(o.integer("port", 1, 8).value_or(d.port));
   o.string("name", d.name);
   o.number("watts", d.watts, 0, 100);
@@ -427,12 +427,12 @@ sys::OSVersion parseOS(const Object& o) {
   return v;
 }
 
-MachineSpec readMachine(const Value& v, const std::string& path) {
+MachineSetup readMachine(const Value& v, const std::string& path) {
   Object o(
       v, path,
       {"chip", "user", "os", "seed", "start", "battery", "charger", "brightness", "keyboard", "lid",
        "externalDisplay", "output", "power", "backgroundDaemons", "usb", "files", "variables"});
-  MachineSpec m;
+  MachineSetup m;
   m.chip = static_cast<int>(o.integer("chip", 1, 4).value_or(m.chip));
   o.string("user", m.user);
   if (m.user.empty() || m.user.find('/') != std::string::npos)
@@ -571,7 +571,7 @@ void readEvent(const Value& v, const std::string& path, Scenario& s) {
   };
 
   if (type == "start") {
-    for (ProcessSpec& p : readProcess(o.required("process"), o.at("process"))) {
+    for (ScenarioProcess& p : readProcess(o.required("process"), o.at("process"))) {
       if (p.start) fail(join(o.at("process"), "start"), "a started process takes the event's time");
       p.start = e.at;
       if (p.end && *p.end <= e.at) fail(join(o.at("process"), "end"), "ends before it starts");
@@ -583,7 +583,7 @@ void readEvent(const Value& v, const std::string& path, Scenario& s) {
     o.required("process");
     std::string id = *o.string("process");
     bool found = false;
-    for (ProcessSpec& p : s.processes) {
+    for (ScenarioProcess& p : s.processes) {
       if (!inGroup(p.id, id)) continue;
       found = true;
       if (e.at <= p.start.value_or(-kMaxTime)) fail(o.at("at"), "exits before it starts");
@@ -723,7 +723,7 @@ Scenario::Parsed Scenario::parse(std::string_view text, std::string_view name) {
     if (auto* ps = o.find("processes")) {
       if (!ps->is_array()) wrongType("processes", "a list", *ps);
       for (std::size_t i = 0; i < ps->size(); ++i) {
-        for (ProcessSpec& p : readProcess((*ps)[i], index("processes", i))) {
+        for (ScenarioProcess& p : readProcess((*ps)[i], index("processes", i))) {
           s.processes.push_back(std::move(p));
         }
       }

@@ -88,7 +88,7 @@ struct LoadChange {
   void applyTo(Load& load) const;
 };
 
-struct ProcessSpec {
+struct ScenarioProcess {
   std::string id;  // unique handle for events and parent/responsible links
   std::optional<sys::Pid> pid;
   std::string path;
@@ -109,14 +109,14 @@ struct ProcessSpec {
   std::optional<std::string> row;  // expected row name, when the machine's own rules would miss it
 };
 
-struct ChargerSpec {
+struct Charger {
   std::string name;  // as "AdapterDetails" names it
   double watts = 0;  // what it negotiated
   std::int64_t vendor = 0x05AC;
   int port = 1;
 };
 
-struct USBDeviceSpec {
+struct USBDevice {
   int port = 2;
   std::string name;
   double watts = 0;
@@ -144,14 +144,14 @@ struct Event {
   EventType type = EventType::unplug;
   double value = 0;   // sleep seconds, brightness or keyboard level
   bool flag = false;  // lid open, display asleep, external display connected
-  ChargerSpec charger;
-  USBDeviceSpec device;  // attach; only `port` for detach
+  Charger charger;
+  USBDevice device;  // attach; only `port` for detach
   AudioOutput output = AudioOutput::speakers;
   std::string process;  // load changes
   LoadChange change;
 };
 
-struct BatterySpec {
+struct BatterySetup {
   double designMAh = 6249;
   double fullMAh = 5712;
   double percent = 95;  // true charge at the start
@@ -160,7 +160,7 @@ struct BatterySpec {
 };
 
 // Constants of the machine's parts, in watts.
-struct PowerSpec {
+struct PartPowers {
   double screenMin = 0.45;  // built-in panel lit at brightness 0
   double screenMax = 5.6;   // at full brightness
   double keyboardMax = 0.55;
@@ -177,27 +177,27 @@ struct PowerSpec {
   double chargingLoss = 0.04;  // part of the charging power lost as heat
 };
 
-struct MachineSpec {
+struct MachineSetup {
   int chip = 3;  // generation: 1 first, 4 newest
   std::string user = "alex";
   sys::OSVersion os{15, 1, 0};
   std::uint64_t seed = 1;
   sys::Date start{1'731'402'000.0};  // 2024-11-12 09:00 UTC
-  BatterySpec battery;
-  std::optional<ChargerSpec> charger;  // plugged in at the start
+  BatterySetup battery;
+  std::optional<Charger> charger;  // plugged in at the start
   double brightness = 0.6;
   double keyboard = 0.3;
   bool lidOpen = true;
   bool externalDisplay = false;
   AudioOutput output = AudioOutput::speakers;
-  PowerSpec power;
+  PartPowers power;
   int backgroundDaemons = 420;
-  std::vector<USBDeviceSpec> usb;
+  std::vector<USBDevice> usb;
   std::vector<std::string> files;                              // extra paths that exist
   std::vector<std::pair<std::string, std::string>> variables;  // the monitor's own environment
 };
 
-struct SleepSpec {
+struct SleepPeriod {
   double at = 0;
   double seconds = 0;
 };
@@ -212,10 +212,10 @@ struct Scenario {
   std::string name;
   std::string description;
   double duration = 4 * 3600.0;  // how long a run of it should last
-  MachineSpec machine;
-  std::vector<ProcessSpec> processes;  // "start" events are folded in, "exit" events set `end`
-  std::vector<Event> events;           // by time; same-time events in file order
-  std::vector<SleepSpec> sleeps;       // by time, never overlapping
+  MachineSetup machine;
+  std::vector<ScenarioProcess> processes;  // "start" events are folded in, "exit" events set `end`
+  std::vector<Event> events;               // by time; same-time events in file order
+  std::vector<SleepPeriod> sleeps;         // by time, never overlapping
 
   struct Parsed;
   // Reads a scenario from JSON text; `name` names it in error messages.

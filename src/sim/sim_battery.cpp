@@ -24,7 +24,7 @@ int systemPercent(double rawPercent) {
 sys::Value batteryProperties(const MachineModel& model) {
   using sys::Value;
   const BatteryPack& pack = model.pack();
-  const BatterySpec& spec = model.scenario().machine.battery;
+  const BatterySetup& setup = model.scenario().machine.battery;
   const double charge = model.charge();
   const double volts = pack.voltageAt(charge);
   const auto rawMax = static_cast<std::int64_t>(std::lround(pack.fullMAh()));
@@ -49,8 +49,8 @@ sys::Value batteryProperties(const MachineModel& model) {
   d["AppleRawCurrentCapacity"] = rawCurrent;
   d["AppleRawMaxCapacity"] = rawMax;
   d["NominalChargeCapacity"] = rawMax + 12;
-  d["DesignCapacity"] = static_cast<std::int64_t>(std::lround(spec.designMAh));
-  d["CycleCount"] = spec.cycleCount;
+  d["DesignCapacity"] = static_cast<std::int64_t>(std::lround(setup.designMAh));
+  d["CycleCount"] = setup.cycleCount;
   d["Voltage"] = millivolts;
   d["AppleRawBatteryVoltage"] = millivolts;
   d["Amperage"] = milliamps;

@@ -379,7 +379,7 @@ TEST(MachineTest, AScenarioBuiltInCodeIsKeptInRange) {
   s.machine.backgroundDaemons = 3;
   s.machine.battery.percent = 250;
   s.machine.brightness = -4;
-  ProcessSpec p;
+  ScenarioProcess p;
   p.id = "odd";
   p.path = "/bin/odd";
   p.pid = 1 << 30;
