@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <map>
@@ -750,6 +751,9 @@ Scenario::Parsed Scenario::parse(std::string_view text, std::string_view name) {
 }
 
 Scenario::Parsed Scenario::load(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec))
+    return {std::nullopt, path + ": is a folder, not a file"};
   std::ifstream in(path, std::ios::binary);
   if (!in) return {std::nullopt, path + ": cannot read the file"};
   std::ostringstream text;

@@ -88,6 +88,7 @@ struct LoadChange {
   void applyTo(Load& load) const;
 };
 
+// One process of the scenario (or a group of copies, see "count").
 struct ScenarioProcess {
   std::string id;  // unique handle for events and parent/responsible links
   std::optional<sys::Pid> pid;
@@ -102,8 +103,8 @@ struct ScenarioProcess {
   std::optional<double> start;  // seconds from the scenario start; absent: running before it
   std::optional<double> end;    // seconds; absent: runs to the end
   Load load;
-  std::optional<int>
-      gpuClients;  // accelerator user clients; default 1 for apps, else 0 (1 with GPU load)
+  // Accelerator user clients; by default one for apps and GPU users.
+  std::optional<int> gpuClients;
   std::optional<double> efficiencyShare;  // part of its CPU energy on the efficiency cores
   bool compositor = false;                // its GPU work follows the displays (the window server)
   std::optional<std::string> row;  // expected row name, when the machine's own rules would miss it

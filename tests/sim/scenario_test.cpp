@@ -139,6 +139,9 @@ TEST(ScenarioTest, LoadAndEmbeddedReportWhatIsMissing) {
   auto file = Scenario::load("/nonexistent/dir/x.json");
   EXPECT_FALSE(file);
   EXPECT_EQ(file.error, "/nonexistent/dir/x.json: cannot read the file");
+  auto folder = Scenario::load("/");
+  EXPECT_FALSE(folder);
+  EXPECT_EQ(folder.error, "/: is a folder, not a file");
   auto missing = Scenario::embedded("nope");
   EXPECT_FALSE(missing);
   EXPECT_NE(missing.error.find("default"), std::string::npos) << missing.error;
