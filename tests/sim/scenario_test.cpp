@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 
 #include "sim/embedded_scenarios.h"
 
@@ -145,6 +147,22 @@ TEST(ScenarioTest, LoadAndEmbeddedReportWhatIsMissing) {
   auto missing = Scenario::embedded("nope");
   EXPECT_FALSE(missing);
   EXPECT_NE(missing.error.find("default"), std::string::npos) << missing.error;
+}
+
+TEST(ScenarioTest, LoadsFilesAndNamesThemInErrors) {
+  auto dir =
+      std::filesystem::temp_directory_path() /
+      ("ebbwise-scenario-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::create_directories(dir);
+  const std::string good = (dir / "good.json").string(), bad = (dir / "bad.json").string();
+  std::ofstream(good) << R"({"duration": "2h", "machine": {"chip": 2}})";
+  std::ofstream(bad) << R"({"machine": {"chip": 2}, "events": [{"at": 1, "type": "warp"}]})";
+  auto loaded = Scenario::load(good);
+  ASSERT_TRUE(loaded) << loaded.error;
+  EXPECT_EQ(loaded.scenario->duration, 7200);
+  EXPECT_EQ(loaded.scenario->machine.chip, 2);
+  EXPECT_EQ(Scenario::load(bad).error, bad + ": events[0].type: unknown event \"warp\"");
+  std::filesystem::remove_all(dir);
 }
 
 TEST(ScenarioTest, EveryEmbeddedScenarioParses) {
