@@ -1,0 +1,91 @@
+#include "sim/sim_battery.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ebbwise::sim {
+
+namespace {
+
+// What the system publishes while it has no estimate.
+constexpr std::int64_t kEstimating = 65535;
+
+std::int64_t minutes(const std::optional<double>& m) {
+  if (!m || !std::isfinite(*m)) return kEstimating;
+  return std::clamp<std::int64_t>(std::llround(*m), 0, kEstimating - 1);
+}
+
+}  // namespace
+
+int systemPercent(double rawPercent) {
+  return static_cast<int>(std::clamp<long>(std::lround((rawPercent - 1) / 0.96), 0, 100));
+}
+
+sys::Value batteryProperties(const MachineModel& model) {
+  using sys::Value;
+  const BatteryPack& pack = model.pack();
+  const BatterySetup& setup = model.scenario().machine.battery;
+  const double charge = model.charge();
+  const double volts = pack.voltageAt(charge);
+  const auto rawMax = static_cast<std::int64_t>(std::lround(pack.fullMAh()));
+  const auto rawCurrent = static_cast<std::int64_t>(std::lround(model.gaugeCharge() / 3.6));
+  const double rawPercent = model.gaugeCharge() / pack.fullCharge() * 100;
+  const bool onAC = model.charger().has_value();
+  const bool full = model.fullyCharged();
+  const auto millivolts = static_cast<std::int64_t>(std::lround(volts * 1000));
+  const auto milliamps =
+      static_cast<std::int64_t>(std::lround(model.batteryWatts() / volts * 1000));
+  const int percent = full ? 100 : systemPercent(rawPercent);
+
+  Value d = Value::object();
+  d["BatteryInstalled"] = true;
+  d["ExternalConnected"] = onAC;
+  d["ExternalChargeCapable"] = onAC;
+  d["IsCharging"] = model.isCharging();
+  d["FullyCharged"] = full;
+  d["AtCriticalLevel"] = percent <= 1 && !onAC;
+  d["CurrentCapacity"] = percent;
+  d["MaxCapacity"] = 100;
+  d["AppleRawCurrentCapacity"] = rawCurrent;
+  d["AppleRawMaxCapacity"] = rawMax;
+  d["NominalChargeCapacity"] = rawMax + 12;
+  d["DesignCapacity"] = static_cast<std::int64_t>(std::lround(setup.designMAh));
+  d["CycleCount"] = setup.cycleCount;
+  d["Voltage"] = millivolts;
+  d["AppleRawBatteryVoltage"] = millivolts;
+  d["Amperage"] = milliamps;
+  d["InstantAmperage"] = milliamps;
+  d["CellVoltage"] =
+      Value::array({millivolts / 3 + 2, millivolts / 3 - 1, millivolts - 2 * (millivolts / 3) - 1});
+  d["Temperature"] = static_cast<std::int64_t>(std::lround(model.temperatureC() * 100));
+  const std::int64_t toEmpty = minutes(model.systemMinutesToEmpty());
+  const std::int64_t toFull = minutes(model.systemMinutesToFull());
+  d["AvgTimeToEmpty"] = toEmpty;
+  d["AvgTimeToFull"] = toFull;
+  d["TimeRemaining"] = onAC ? toFull : toEmpty;
+  d["DeviceName"] = "bq40z651";
+  d["Manufacturer"] = "SMP";
+  d["UpdateTime"] = static_cast<std::int64_t>(std::floor(model.date().secondsSince1970));
+  if (const auto& charger = model.charger()) {
+    const auto watts = static_cast<std::int64_t>(std::lround(charger->watts));
+    d["AdapterDetails"] = {
+        {"Name", charger->name},        {"Watts", watts},      {"AdapterVoltage", 20000},
+        {"Current", watts * 1000 / 20}, {"IsWireless", false}, {"FamilyCode", -536854528},
+        {"Description", "pd charger"},
+    };
+  }
+  // Devices are fed from the system's power, so they show only while it runs.
+  if (!model.usbDevices().empty() && model.partWatts(Part::usbC) > 0) {
+    Value out = Value::array();
+    for (const auto& [port, device] : model.usbDevices()) {
+      const auto mw = static_cast<std::int64_t>(std::lround(device.watts * 1000));
+      Value entry = {{"PortIndex", port}, {"PowerState", 1}};
+      entry[device.reportsWatts ? "Watts" : "FilteredPower"] = mw;
+      out.push_back(std::move(entry));
+    }
+    d["PowerOutDetails"] = std::move(out);
+  }
+  return d;
+}
+
+}  // namespace ebbwise::sim

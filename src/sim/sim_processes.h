@@ -1,0 +1,35 @@
+#pragma once
+
+#include "sim/machine_model.h"
+#include "sys/processes.h"
+
+namespace ebbwise::sim {
+
+// The kernel's process calls over the model's process table. Processes of
+// other users (root daemons) answer their path, BSD record and energy, but
+// not their arguments or working folder, and cannot be signalled.
+class SimProcesses final : public sys::Processes {
+ public:
+  explicit SimProcesses(MachineModel& model) : model_(model) {}
+
+  int listAllPids(std::span<sys::Pid> buffer) override;
+  std::optional<sys::RusageV6> rusage(sys::Pid pid) override;
+  std::optional<std::string> executablePath(sys::Pid pid) override;
+  std::optional<sys::BSDInfo> bsdInfo(sys::Pid pid) override;
+  std::optional<std::string> currentDirectory(sys::Pid pid) override;
+  std::optional<std::size_t> procArgsSize(sys::Pid pid) override;
+  std::optional<std::size_t> procArgs(sys::Pid pid, std::span<std::uint8_t> buffer) override;
+  sys::Pid responsiblePid(sys::Pid pid) override;
+  sys::Pid ownPid() override;
+  bool kill(sys::Pid pid, int signal) override;
+
+  static constexpr std::uint32_t kNoTerminal = 0xFFFFFFFF;  // NODEV
+
+ private:
+  const SimProcess* live(sys::Pid pid, int* index = nullptr) const;
+  const SimProcess* readable(sys::Pid pid) const;
+
+  MachineModel& model_;
+};
+
+}  // namespace ebbwise::sim

@@ -1,0 +1,115 @@
+#include "sim/simulated_mac.h"
+
+#include "sim/machine_model.h"
+#include "sim/sim_audio.h"
+#include "sim/sim_displays.h"
+#include "sim/sim_environment.h"
+#include "sim/sim_io_report.h"
+#include "sim/sim_keyboard.h"
+#include "sim/sim_processes.h"
+#include "sim/sim_registry.h"
+#include "sim/sim_smc.h"
+
+namespace ebbwise::sim {
+
+struct SimulatedMac::Services {
+  explicit Services(MachineModel& m)
+      : registry(m),
+        processes(m),
+        smc(m),
+        ioReport(m),
+        displays(m),
+        displayServices(m),
+        coreBrightness(m),
+        audio(m),
+        environment(m) {}
+
+  SimRegistry registry;
+  SimProcesses processes;
+  SimSMC smc;
+  SimIOReport ioReport;
+  SimDisplays displays;
+  SimDisplayServices displayServices;
+  SimCoreBrightness coreBrightness;
+  SimAudio audio;
+  SimEnvironment environment;
+};
+
+SimulatedMac::SimulatedMac(Scenario scenario, sys::Clock& clock)
+    : clock_(clock),
+      model_(std::make_unique<MachineModel>(std::move(scenario), clock)),
+      services_(std::make_unique<Services>(*model_)) {}
+
+SimulatedMac::~SimulatedMac() = default;
+
+sys::Platform SimulatedMac::platform(sys::RunLoop& runLoop) {
+  auto& s = *services_;
+  return sys::Platform{clock_, runLoop,    s.environment, s.registry,        s.processes,
+                       s.smc,  s.ioReport, s.displays,    s.displayServices, s.coreBrightness,
+                       s.audio};
+}
+
+const Scenario& SimulatedMac::scenario() const {
+  return model_->scenario();
+}
+
+sys::Date SimulatedMac::startDate() const {
+  return model_->startDate();
+}
+
+std::vector<SleepSpan> SimulatedMac::sleeps() const {
+  std::vector<SleepSpan> out;
+  for (const auto& s : model_->scenario().sleeps) {
+    out.push_back({model_->startDate() + s.at, model_->startDate() + s.at + s.seconds});
+  }
+  return out;
+}
+
+TruthSnapshot SimulatedMac::truth() {
+  auto lock = model_->sync();
+  return model_->truth();
+}
+
+double SimulatedMac::trueMinutesToEmpty() {
+  auto lock = model_->sync();
+  return model_->trueMinutesToEmpty();
+}
+
+double SimulatedMac::trueSystemWatts() {
+  auto lock = model_->sync();
+  return model_->systemWatts();
+}
+
+void SimulatedMac::setVariable(std::string name, std::string value) {
+  services_->environment.setVariable(std::move(name), std::move(value));
+}
+
+sys::Registry& SimulatedMac::registry() {
+  return services_->registry;
+}
+sys::Processes& SimulatedMac::processes() {
+  return services_->processes;
+}
+sys::SMCUserClient& SimulatedMac::smc() {
+  return services_->smc;
+}
+sys::IOReport& SimulatedMac::ioReport() {
+  return services_->ioReport;
+}
+sys::Displays& SimulatedMac::displays() {
+  return services_->displays;
+}
+sys::DisplayServices& SimulatedMac::displayServices() {
+  return services_->displayServices;
+}
+sys::CoreBrightness& SimulatedMac::coreBrightness() {
+  return services_->coreBrightness;
+}
+sys::AudioSystem& SimulatedMac::audio() {
+  return services_->audio;
+}
+sys::Environment& SimulatedMac::environment() {
+  return services_->environment;
+}
+
+}  // namespace ebbwise::sim

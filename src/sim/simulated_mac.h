@@ -1,0 +1,129 @@
+#pragma once
+
+// The simulated MacBook.
+//
+// Design
+// ------
+// One `MachineModel` holds the whole machine; one small object per platform
+// service (`SimRegistry`, `SimProcesses`, `SimSMC`, `SimIOReport`,
+// `SimDisplays`/`SimDisplayServices`, `SimCoreBrightness`, `SimAudio`,
+// `SimEnvironment`) answers the calls a Mac answers, in the Mac's shapes,
+// from that model. Nothing reaches around the calls: whatever a test needs to
+// see, the machine publishes the way the platform would.
+//
+// Time. The machine is passive. Every call first brings the model to
+// `clock.now()` (once per distinct instant) and then answers from it. The
+// scenario's times count from the moment the machine is built.
+//
+// Exact, order-free energy. Power is piecewise constant: it changes only at
+// boundaries (2-second slots, scenario events, process starts and ends, sleep
+// and wake, the battery filling or running flat, and calls that change the
+// machine such as setting brightness or killing a process). Between two
+// boundaries every energy is the value at the last boundary plus its power
+// times the time since, so counters are exact integrals and an answer at an
+// instant is the same however often and in whatever order the machine was
+// asked before. A slot's power comes from a counter-based generator keyed by
+// (seed, process, slot), the only randomness there is.
+//
+// Power. The system power ("PSTR") is the sum of the parts: processes' CPU,
+// GPU, neural-engine and media power, memory (a base plus a share of the
+// activity), the chip's own idle, the screen (a brightness curve, off with
+// the lid closed or the display asleep), keyboard light, the speaker path
+// while any process holds the output (not through headphones), Wi-Fi, USB-C
+// devices, the rest of the board, and while charging the heat lost in
+// charging. The charger ("PDTR") feeds the system first and charges the
+// battery with what is left, within the pack's taper. Asleep, only a small
+// sleep power flows (and charging).
+//
+// Battery. A 3-cell Li-ion pack whose voltage follows its charge on a plateau
+// curve; the energy it holds is the integral of that voltage over the charge,
+// so the charge moves exactly with the energy drawn. The gauge reports the
+// charge every 20 s; the system's own time estimates follow a smoothed
+// battery power and read "estimating" for a minute after a plug change or a
+// wake. An empty battery on its own turns the machine off until a charger
+// brings it back to a few percent.
+//
+// Chip channels. Leaves (cores, GPU and its SRAM, memory, media engines,
+// neural engine, fabric, display engine, PCIe) integrate their share of the
+// parts; clusters and "CPU Energy" add their cores' published integers, so
+// they always add up. The channel names follow the chip generation.
+//
+// Processes. The table holds the scenario's processes, a base system (the
+// kernel, launchd, login window, window server, the monitor itself) and a
+// crowd of generated daemons, with pids rising with start time. A process's
+// start ticks come from the machine's own mapping (the tick counter stops
+// while asleep); its energy counter is its CPU energy only (its GPU energy
+// shows in the graphics channels, its GPU time in the accelerator's user
+// clients). Each process knows the row name the identity rules should give
+// it, and the truth sums energy per row.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/scenario.h"
+#include "sim/truth.h"
+#include "sys/platform.h"
+
+namespace ebbwise::sim {
+
+class MachineModel;
+
+// A span the machine sleeps through; the driver suspends its run loop over
+// it (the loop's tick counter does not run meanwhile).
+struct SleepSpan {
+  sys::Date start;
+  sys::Date end;
+
+  double seconds() const { return end - start; }
+};
+
+class SimulatedMac {
+ public:
+  // The scenario starts at `clock`'s current time; the clock is the only
+  // source of time and must outlive the machine.
+  SimulatedMac(Scenario scenario, sys::Clock& clock);
+  ~SimulatedMac();
+  SimulatedMac(const SimulatedMac&) = delete;
+  SimulatedMac& operator=(const SimulatedMac&) = delete;
+
+  // Every platform service of the machine, with the caller's run loop and
+  // the machine's clock. The machine owns the services and must outlive the
+  // bundle and every object made through it (keyboard clients, brightness
+  // functions).
+  sys::Platform platform(sys::RunLoop& runLoop);
+
+  const Scenario& scenario() const;
+  sys::Date startDate() const;
+  std::vector<SleepSpan> sleeps() const;
+
+  // Ground truth at the clock's current time.
+  TruthSnapshot truth();
+  // Minutes until the battery is empty at the present power; infinity while
+  // it is not draining.
+  double trueMinutesToEmpty();
+  // The whole system's power at this instant.
+  double trueSystemWatts();
+
+  // Sets one of the monitor's own environment variables (for example where
+  // it keeps its data); call before handing out the platform.
+  void setVariable(std::string name, std::string value);
+
+  sys::Registry& registry();
+  sys::Processes& processes();
+  sys::SMCUserClient& smc();
+  sys::IOReport& ioReport();
+  sys::Displays& displays();
+  sys::DisplayServices& displayServices();
+  sys::CoreBrightness& coreBrightness();
+  sys::AudioSystem& audio();
+  sys::Environment& environment();
+
+ private:
+  struct Services;
+  sys::Clock& clock_;
+  std::unique_ptr<MachineModel> model_;
+  std::unique_ptr<Services> services_;
+};
+
+}  // namespace ebbwise::sim

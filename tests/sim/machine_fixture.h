@@ -1,0 +1,132 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/scenario.h"
+#include "sim/simulated_mac.h"
+#include "sys/audio_system.h"
+#include "sys/clock.h"
+
+namespace ebbwise::sim::testing {
+
+// A simulated machine on a manual clock that starts at the scenario's date.
+struct Machine {
+  explicit Machine(std::string_view json) : Machine(parseOrDie(json)) {}
+  explicit Machine(Scenario s)
+      : clock(s.machine.start), mac(std::make_unique<SimulatedMac>(std::move(s), clock)) {}
+
+  static Scenario parseOrDie(std::string_view json) {
+    auto parsed = Scenario::parse(json, "test");
+    EXPECT_TRUE(parsed) << parsed.error;
+    return parsed ? *parsed.scenario : Scenario{};
+  }
+
+  void advance(double seconds) { clock.advance(seconds); }
+
+  std::vector<sys::Pid> pids() {
+    std::vector<sys::Pid> out(static_cast<std::size_t>(mac->processes().listAllPids({})) + 8);
+    out.resize(static_cast<std::size_t>(std::max(0, mac->processes().listAllPids(out))));
+    return out;
+  }
+
+  // The pid of the live process running `path`, or -1.
+  sys::Pid pidOf(std::string_view path) {
+    for (sys::Pid pid : pids()) {
+      if (mac->processes().executablePath(pid) == path) return pid;
+    }
+    return -1;
+  }
+
+  const ProcessTruth* truthOf(TruthSnapshot&&, std::string_view) = delete;  // would dangle
+  const ProcessTruth* truthOf(const TruthSnapshot& t, std::string_view path) {
+    for (const auto& p : t.processes) {
+      if (p.path == path) return &p;
+    }
+    return nullptr;
+  }
+
+  sys::ManualClock clock;
+  std::unique_ptr<SimulatedMac> mac;
+};
+
+// One SMC request record, laid out by hand: key at 0, info size at 28,
+// command at 42; answers the output record and the call's return code.
+struct SMCAnswer {
+  int kernelReturn = 0;
+  std::array<std::uint8_t, 80> out{};
+  std::uint8_t result() const { return out[40]; }
+  std::uint32_t word(std::size_t at) const {
+    return std::uint32_t(out[at]) | std::uint32_t(out[at + 1]) << 8 |
+           std::uint32_t(out[at + 2]) << 16 | std::uint32_t(out[at + 3]) << 24;
+  }
+  float floatValue() const {
+    std::uint32_t raw = word(48);
+    float f;
+    std::memcpy(&f, &raw, 4);
+    return f;
+  }
+};
+
+inline SMCAnswer smcCall(sys::SMCUserClient& smc, sys::SMCConnection c, const char (&key)[5],
+                         std::uint8_t command, std::uint32_t size = 0) {
+  std::array<std::uint8_t, 80> in{};
+  std::uint32_t code = sys::fourCharCode(key);
+  for (int i = 0; i < 4; ++i)
+    in[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(code >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    in[28 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(size >> (8 * i));
+  in[42] = command;
+  SMCAnswer a;
+  a.kernelReturn = smc.callStructMethod(c, 2, in, a.out);
+  return a;
+}
+
+// A float key read the way a client does it: key info, then the value.
+inline std::optional<float> smcFloat(sys::SMCUserClient& smc, const char (&key)[5]) {
+  auto c = smc.open();
+  if (!c) return std::nullopt;
+  auto info = smcCall(smc, *c, key, 9);
+  std::optional<float> value;
+  if (info.kernelReturn == 0 && info.result() == 0 && info.word(28) == 4) {
+    auto read = smcCall(smc, *c, key, 5, 4);
+    if (read.kernelReturn == 0 && read.result() == 0) value = read.floatValue();
+  }
+  smc.close(*c);
+  return value;
+}
+
+// Every "Energy Model" channel's counter, by name.
+inline std::map<std::string, std::int64_t> chipCounters(sys::IOReport& report) {
+  std::map<std::string, std::int64_t> out;
+  auto channels = report.copyChannelsInGroup("Energy Model", std::nullopt);
+  if (!channels) return out;
+  sys::Value subscribed;
+  auto sub = report.createSubscription(*channels, subscribed);
+  if (!sub) return out;
+  auto sample = report.createSamples(*sub, subscribed);
+  if (!sample) return out;
+  for (const auto& entry : (*sample)["IOReportChannels"]) {
+    out[report.channelName(entry).value_or("?")] = report.simpleIntegerValue(entry);
+  }
+  return out;
+}
+
+// A small, quiet machine: no generated daemons, so tests see only what they
+// put in. `extra` goes inside the top-level object.
+inline std::string quietScenario(std::string_view machine = "", std::string_view extra = "") {
+  std::string s = R"({"machine": {"backgroundDaemons": 0, "seed": 7)";
+  if (!machine.empty()) s += std::string(", ") + std::string(machine);
+  s += "}";
+  if (!extra.empty()) s += std::string(", ") + std::string(extra);
+  return s + "}";
+}
+
+}  // namespace ebbwise::sim::testing

@@ -1,0 +1,179 @@
+// The SMC request records and the chip's energy channels, byte by byte and
+// unit by unit.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "machine_fixture.h"
+
+namespace ebbwise::sim {
+namespace {
+
+using testing::chipCounters;
+using testing::Machine;
+using testing::quietScenario;
+using testing::smcCall;
+
+class SMCTest : public ::testing::Test {
+ protected:
+  Machine m{quietScenario("", R"("processes": [{"path": "/bin/w", "cpu": 3}])")};
+  sys::SMCUserClient& smc = m.mac->smc();
+  sys::SMCConnection c = *smc.open();
+};
+
+TEST_F(SMCTest, KeyInfoDescribesTheFloatKeys) {
+  for (const auto& key : {"PSTR", "PDTR"}) {
+    char k[5] = {key[0], key[1], key[2], key[3], 0};
+    std::array<std::uint8_t, 80> in{};
+    in[0] = static_cast<std::uint8_t>(k[3]);  // the key code, little-endian
+    in[1] = static_cast<std::uint8_t>(k[2]);
+    in[2] = static_cast<std::uint8_t>(k[1]);
+    in[3] = static_cast<std::uint8_t>(k[0]);
+    in[42] = 9;
+    std::array<std::uint8_t, 80> out{};
+    ASSERT_EQ(smc.callStructMethod(c, 2, in, out), 0);
+    EXPECT_EQ(out[40], 0) << key;  // result
+    EXPECT_EQ((std::array{out[28], out[29], out[30], out[31]}),
+              (std::array<std::uint8_t, 4>{4, 0, 0, 0}));
+    EXPECT_EQ((std::array{out[32], out[33], out[34], out[35]}),
+              (std::array<std::uint8_t, 4>{' ', 't', 'l', 'f'}));  // "flt " as a little-endian word
+  }
+}
+
+TEST_F(SMCTest, ValuesAreLittleEndianFloatsOfThePresentPower) {
+  auto pstr = smcCall(smc, c, "PSTR", 5, 4);
+  ASSERT_EQ(pstr.kernelReturn, 0);
+  ASSERT_EQ(pstr.result(), 0);
+  EXPECT_EQ(pstr.floatValue(), static_cast<float>(m.mac->trueSystemWatts()));
+  EXPECT_GT(pstr.floatValue(), 3.0f);
+  EXPECT_EQ(smcCall(smc, c, "PDTR", 5, 4).floatValue(), 0.0f);  // on battery
+  // The other bytes of the value stay zero.
+  for (std::size_t i = 52; i < 80; ++i) EXPECT_EQ(pstr.out[i], 0) << i;
+}
+
+TEST_F(SMCTest, KeysOfOtherTypesKeepTheirEncodings) {
+  auto count = smcCall(smc, c, "BNum", 9);
+  EXPECT_EQ(count.word(28), 1u);
+  EXPECT_EQ(count.word(32), sys::fourCharCode("ui8 "));
+  EXPECT_EQ(smcCall(smc, c, "BNum", 5, 1).out[48], 1);
+  auto current = smcCall(smc, c, "B0AC", 5, 2);
+  ASSERT_EQ(current.result(), 0);
+  // Integers are big-endian; the battery is draining, so the current is negative.
+  auto amps = static_cast<std::int16_t>(current.out[48] << 8 | current.out[49]);
+  auto battery = *m.mac->registry().properties(1);
+  EXPECT_EQ(amps, battery["Amperage"].get<int>());
+  EXPECT_LT(amps, 0);
+}
+
+TEST_F(SMCTest, UnknownKeysAndBadRequestsFail) {
+  // Unknown key: the call succeeds, the record's result says no.
+  auto unknown = smcCall(smc, c, "ZZZZ", 9);
+  EXPECT_EQ(unknown.kernelReturn, 0);
+  EXPECT_NE(unknown.result(), 0);
+  EXPECT_NE(smcCall(smc, c, "ZZZZ", 5, 4).result(), 0);
+  // A read with the wrong size, or an unknown command.
+  EXPECT_NE(smcCall(smc, c, "PSTR", 5, 2).result(), 0);
+  EXPECT_NE(smcCall(smc, c, "PSTR", 6, 4).result(), 0);
+  // Malformed calls fail in the kernel.
+  std::array<std::uint8_t, 80> in{}, out{};
+  std::array<std::uint8_t, 79> shortIn{};
+  std::array<std::uint8_t, 96> longOut{};
+  EXPECT_NE(smc.callStructMethod(c, 2, shortIn, out), 0);
+  EXPECT_NE(smc.callStructMethod(c, 2, in, longOut), 0);
+  EXPECT_NE(smc.callStructMethod(c, 3, in, out), 0);
+  EXPECT_NE(smc.callStructMethod(c + 1000, 2, in, out), 0);
+  smc.close(c);
+  EXPECT_NE(smc.callStructMethod(c, 2, in, out), 0);
+}
+
+TEST(IOReportTest, ChannelsCarryTheirUnits) {
+  Machine m(quietScenario(R"("chip": 1)"));
+  auto& r = m.mac->ioReport();
+  auto channels = r.copyChannelsInGroup("Energy Model", std::nullopt);
+  ASSERT_TRUE(channels);
+  std::map<std::string, std::string> units;
+  for (const auto& e : (*channels)["IOReportChannels"]) units[*r.channelName(e)] = *r.unitLabel(e);
+  EXPECT_EQ(units.at("CPU Energy"), "mJ");
+  EXPECT_EQ(units.at("GPU Energy"), "nJ");
+  EXPECT_EQ(units.at("apciec2 Energy"), "uJ");
+  for (const char* name : {"ECPU", "PCPU", "ECPU0", "ECPU3", "PCPU3", "GPU", "GPU SRAM0_0",
+                           "ANE0_0", "DRAM0_0", "AVE0_0", "VDEC0_0", "ISP0_0", "AMCC0"}) {
+    EXPECT_EQ(units[name], "mJ") << name;
+  }
+  EXPECT_FALSE(r.copyChannelsInGroup("Energy Model", std::string_view("CPU Stats")));
+  EXPECT_FALSE(r.copyChannelsInGroup("CPU Stats", std::nullopt));
+}
+
+TEST(IOReportTest, ChannelNamesFollowTheChipGeneration) {
+  struct Case {
+    int chip;
+    std::vector<std::string> present, absent;
+  };
+  const Case cases[] = {
+      {1, {"ECPU", "PCPU", "ECPU0", "PCPU3", "CPU Energy"}, {"EACC_CPU", "PCPU4", "MCPU0_0"}},
+      {2,
+       {"EACC_CPU", "PACC0_CPU", "EACC_CPU0", "PACC0_CPU3", "CPU Energy"},
+       {"ECPU", "PACC0_CPU4", "PACC_0"}},
+      {3, {"EACC_CPU", "PACC0_CPU5"}, {"MCPU0_0"}},
+      {4, {"EACC_CPU", "PACC0_CPU5", "MCPU0_0", "PACC_0"}, {}},
+  };
+  for (const auto& c : cases) {
+    Machine m(quietScenario("\"chip\": " + std::to_string(c.chip),
+                            R"("processes": [{"path": "/bin/w", "cpu": 4}])"));
+    m.advance(60);
+    auto counters = chipCounters(m.mac->ioReport());
+    for (const auto& name : c.present) EXPECT_TRUE(counters.count(name)) << c.chip << " " << name;
+    for (const auto& name : c.absent) EXPECT_FALSE(counters.count(name)) << c.chip << " " << name;
+    // The parts of the processor add up to its total, as on a real chip.
+    std::int64_t parts = 0;
+    for (const auto& [name, value] : counters) {
+      bool cluster = name == "ECPU" || name == "PCPU" || name == "EACC_CPU" || name == "PACC0_CPU";
+      if (cluster || name == "PACC_0" || name == "MCPU0_0") parts += value;
+    }
+    EXPECT_EQ(parts, counters.at("CPU Energy")) << c.chip;
+    EXPECT_GT(counters.at("CPU Energy"), 60 * 4 * 1000 * 0.8);
+  }
+}
+
+TEST(IOReportTest, SamplesDifferenceChannelByChannel) {
+  Machine m(quietScenario(
+      "", R"("processes": [{"path": "/bin/w", "cpu": 2, "gpu": 1, "fluctuation": 0}])"));
+  auto& r = m.mac->ioReport();
+  auto channels = r.copyChannelsInGroup("Energy Model", std::nullopt);
+  sys::Value subscribed;
+  auto sub = r.createSubscription(*channels, subscribed);
+  ASSERT_TRUE(sub);
+  auto first = r.createSamples(*sub, subscribed);
+  const TruthSnapshot before = m.mac->truth();
+  m.advance(10);
+  auto second = r.createSamples(*sub, subscribed);
+  const TruthInterval truth = interval(before, m.mac->truth());
+  ASSERT_TRUE(first && second);
+  auto delta = r.createSamplesDelta(*first, *second);
+  ASSERT_TRUE(delta);
+  std::map<std::string, std::int64_t> d;
+  for (const auto& e : (*delta)["IOReportChannels"]) d[*r.channelName(e)] = r.simpleIntegerValue(e);
+  EXPECT_NEAR(d["GPU Energy"] / 1e9, truth.part(Part::gpu), 1e-6);
+  EXPECT_GT(truth.part(Part::gpu), 10 * 1.0);
+  EXPECT_NEAR((d["GPU"] + d["GPU SRAM0_0"]) / 1e3, d["GPU Energy"] / 1e9, 0.002);
+  EXPECT_GE(d["CPU Energy"], 10 * 2 * 1000);
+
+  // Samples that do not belong together cannot be differenced.
+  sys::Value truncated = *second;
+  truncated["IOReportChannels"].erase(0);
+  EXPECT_FALSE(r.createSamplesDelta(*first, truncated));
+  EXPECT_FALSE(r.createSamplesDelta(*first, sys::Value::array()));
+  sys::Value huge = *second;
+  huge["IOReportChannels"][0]["Value"] = std::numeric_limits<std::int64_t>::min();
+  EXPECT_FALSE(r.createSamplesDelta(huge, *second));  // would overflow
+  // Unknown subscriptions and malformed channel lists are refused.
+  EXPECT_FALSE(r.createSamples(*sub + 99, subscribed));
+  sys::Value none;
+  EXPECT_FALSE(r.createSubscription(sys::Value{{"IOReportChannels", 3}}, none));
+  EXPECT_EQ(r.simpleIntegerValue(sys::Value::object()), 0);
+  EXPECT_FALSE(r.channelName(sys::Value(5)));
+}
+
+}  // namespace
+}  // namespace ebbwise::sim
