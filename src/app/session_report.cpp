@@ -1,0 +1,200 @@
+#include "app/session_report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "core/time_left.h"
+
+namespace ebbwise {
+
+namespace {
+
+constexpr double kJoulesPerWh = 3600.0;
+
+std::string formatted(const char* format, double a, double b = 0) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, a, b);
+  return buffer;
+}
+
+std::string wattHours(double joules) { return formatted("%.2f Wh", joules / kJoulesPerWh); }
+std::string watts(double w) { return formatted("%.1f W", w); }
+std::string percentText(double fraction) { return formatted("%.1f %%", fraction * 100); }
+
+// Pads or cuts `text` to `width` characters (UTF-8 aware), for table columns.
+std::string column(const std::string& text, std::size_t width, bool right = false) {
+  std::size_t chars = 0;
+  std::size_t cut = text.size();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (chars == width) {
+      cut = i;
+      break;
+    }
+    ++chars;
+  }
+  std::string body = text.substr(0, cut);
+  std::string pad(width > chars ? width - chars : 0, ' ');
+  return right ? pad + body : body + pad;
+}
+
+sys::Value orNull(const std::optional<double>& value) {
+  if (value && std::isfinite(*value)) return *value;
+  return nullptr;
+}
+
+std::string minutesText(const std::optional<double>& minutes) {
+  if (!minutes || !std::isfinite(*minutes)) return "unknown";
+  return TimeLeft::format(*minutes);
+}
+
+}  // namespace
+
+SessionReport SessionReport::from(const Monitor& monitor, std::string machine, double seconds) {
+  SessionReport report;
+  report.machine = std::move(machine);
+  report.seconds = seconds;
+  report.hasBattery = monitor.battery.has_value();
+  if (monitor.battery) {
+    report.percent = monitor.battery->percent;
+    report.onAC = monitor.battery->onAC;
+  }
+  report.nowDrainWatts = monitor.nowDrain;
+  report.averageDrainWatts15 = monitor.tracker().averageDrainWatts15();
+  report.minutesLeft = monitor.minutesLeft;
+
+  if (const auto& session = monitor.session) {
+    if (monitor.lastTickAt) report.sessionSeconds = *monitor.lastTickAt - session->start;
+    report.sessionStartPercent = session->startPercent;
+    report.batteryJoules = session->batteryJoules;
+    double scale = 1;
+    double appTotal = 0;
+    for (const auto& [name, joules] : session->appJoules) appTotal += joules;
+    // Shares are of the battery energy; apps never claim more than was drawn.
+    if (appTotal > report.batteryJoules && appTotal > 0) scale = report.batteryJoules / appTotal;
+    for (const auto& [name, joules] : session->appJoules) {
+      App app{name, joules, 0, 0, std::nullopt, std::nullopt};
+      if (auto g = session->appGraphicsJoules.find(name); g != session->appGraphicsJoules.end()) {
+        app.graphicsJoules = g->second;
+      }
+      if (report.batteryJoules > 0) app.share = joules * scale / report.batteryJoules;
+      report.apps.push_back(std::move(app));
+    }
+    std::sort(report.apps.begin(), report.apps.end(), [](const App& a, const App& b) {
+      return a.joules != b.joules ? a.joules > b.joules : a.name < b.name;
+    });
+  }
+  for (const auto& row : monitor.nowRows) {
+    report.rows.push_back(Row{row.row.name, row.watts, row.row.fraction});
+  }
+  return report;
+}
+
+std::string SessionReport::table(std::size_t appLimit) const {
+  std::string out;
+  auto line = [&out](const std::string& text) { out += text + "\n"; };
+  const bool truth = trueSystemJoules.has_value();
+
+  line("Ebbwise report: " + machine + ", " + TimeLeft::format(seconds / 60));
+  if (!hasBattery) {
+    line("No battery found: there is nothing to account for on this machine.");
+    return out;
+  }
+  std::string state = formatted("Battery %.0f %%", percent.value_or(0));
+  state += onAC ? ", on the charger" : ", on battery";
+  if (nowDrainWatts) state += ", drawing " + watts(*nowDrainWatts);
+  if (averageDrainWatts15) state += " (15-minute average " + watts(*averageDrainWatts15) + ")";
+  line(state);
+  if (!onAC) {
+    std::string left = "Time left: " + minutesText(minutesLeft);
+    if (truth) left += "   (really " + minutesText(trueMinutesLeft) + ")";
+    line(left);
+  }
+  line("");
+
+  if (!sessionSeconds) {
+    line("No time on battery yet: the session starts when the charger is unplugged.");
+  } else {
+    std::string head = "On battery for " + TimeLeft::format(*sessionSeconds / 60);
+    if (sessionStartPercent) head += formatted(" since %.0f %%", *sessionStartPercent);
+    head += ": " + wattHours(batteryJoules) + " drawn";
+    if (truth) head += "   (really " + wattHours(*trueSystemJoules) + ")";
+    line(head);
+    line("");
+    std::string header = column("App", 40) + column("Energy", 11, true) + column("Share", 9, true);
+    if (truth) header += column("Really", 11, true);
+    line(header);
+    double shown = 0, shownShare = 0, rest = 0, restShare = 0, restTrue = 0;
+    for (std::size_t i = 0; i < apps.size(); ++i) {
+      const App& app = apps[i];
+      if (i >= appLimit) {
+        rest += app.joules;
+        restShare += app.share;
+        restTrue += app.trueJoules.value_or(0);
+        continue;
+      }
+      shown += app.joules;
+      shownShare += app.share;
+      std::string text = column(app.name, 40) + column(wattHours(app.joules), 11, true) +
+                         column(percentText(app.share), 9, true);
+      if (truth) text += column(app.trueJoules ? wattHours(*app.trueJoules) : "-", 11, true);
+      line(text);
+    }
+    if (apps.size() > appLimit) {
+      std::string text = column(std::string(AppShare::otherName), 40) +
+                         column(wattHours(rest), 11, true) + column(percentText(restShare), 9, true);
+      if (truth) text += column(wattHours(restTrue), 11, true);
+      line(text);
+    }
+    double system = std::max(0.0, batteryJoules - shown - rest);
+    line(column(std::string(AppShare::systemName), 40) + column(wattHours(system), 11, true) +
+         column(percentText(std::max(0.0, 1 - shownShare - restShare)), 9, true));
+  }
+
+  if (!rows.empty()) {
+    line("");
+    line("Now (last 30 seconds)");
+    for (const auto& row : rows) {
+      line(column(row.name, 40) + column(watts(row.watts), 11, true) +
+           column(percentText(row.fraction), 9, true));
+    }
+  }
+  return out;
+}
+
+sys::Value SessionReport::json() const {
+  sys::Value apps_ = sys::Value::array();
+  for (const auto& app : apps) {
+    sys::Value a = {{"name", app.name},
+                    {"joules", app.joules},
+                    {"graphicsJoules", app.graphicsJoules},
+                    {"share", app.share}};
+    if (app.trueJoules) a["trueJoules"] = *app.trueJoules;
+    if (app.trueGraphicsJoules) a["trueGraphicsJoules"] = *app.trueGraphicsJoules;
+    apps_.push_back(std::move(a));
+  }
+  sys::Value rows_ = sys::Value::array();
+  for (const auto& row : rows) {
+    rows_.push_back({{"name", row.name}, {"watts", row.watts}, {"fraction", row.fraction}});
+  }
+  sys::Value out = {{"machine", machine},
+                    {"simulatedSeconds", seconds},
+                    {"hasBattery", hasBattery},
+                    {"percent", orNull(percent)},
+                    {"onAC", onAC},
+                    {"sessionSeconds", orNull(sessionSeconds)},
+                    {"batteryJoules", batteryJoules},
+                    {"nowDrainWatts", orNull(nowDrainWatts)},
+                    {"averageDrainWatts15", orNull(averageDrainWatts15)},
+                    {"minutesLeft", orNull(minutesLeft)},
+                    {"apps", std::move(apps_)},
+                    {"rows", std::move(rows_)}};
+  if (trueSystemJoules) {
+    out["trueSystemJoules"] = *trueSystemJoules;
+    out["trueMinutesLeft"] = orNull(trueMinutesLeft);
+  }
+  return out;
+}
+
+}  // namespace ebbwise

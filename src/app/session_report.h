@@ -1,0 +1,55 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/monitor.h"
+#include "sys/value.h"
+
+namespace ebbwise {
+
+// What the headless report shows: the on-battery session's energy per app,
+// the drain, the time left and the live breakdown, optionally with what
+// really happened beside each figure (known only on a simulated machine).
+struct SessionReport {
+  struct App {
+    std::string name;
+    double joules = 0;
+    double graphicsJoules = 0;  // the part of `joules` billed from the GPU
+    double share = 0;           // of the session's battery energy
+    std::optional<double> trueJoules;
+    std::optional<double> trueGraphicsJoules;
+  };
+  struct Row {
+    std::string name;
+    double watts = 0;
+    double fraction = 0;
+  };
+
+  std::string machine;  // what ran: a scenario name, or the host
+  double seconds = 0;   // how long the report ran
+  bool hasBattery = false;
+  std::optional<double> percent;
+  bool onAC = false;
+  std::optional<double> sessionSeconds;
+  std::optional<double> sessionStartPercent;
+  double batteryJoules = 0;  // drawn during the session
+  std::optional<double> nowDrainWatts;
+  std::optional<double> averageDrainWatts15;
+  std::optional<double> minutesLeft;
+  std::vector<App> apps;  // every app of the session, highest first
+  std::vector<Row> rows;  // the live breakdown, highest first
+
+  std::optional<double> trueSystemJoules;  // over the session's accounted time
+  std::optional<double> trueMinutesLeft;
+
+  // The monitor's published state after a run of `seconds`.
+  static SessionReport from(const Monitor& monitor, std::string machine, double seconds);
+
+  // A readable table; `appLimit` apps are listed, the rest are summed.
+  std::string table(std::size_t appLimit = 12) const;
+  sys::Value json() const;
+};
+
+}  // namespace ebbwise

@@ -1,0 +1,74 @@
+// The ebbwise command: picks the platform provider and runs what was asked.
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <iostream>
+
+#include "app/duration.h"
+#include "cli/report_command.h"
+#include "linux/host_environment.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Ebbwise: where your MacBook's battery goes.\n"
+      "Samples the battery, the system power, the chip's energy counters and every\n"
+      "process every 5 seconds, and reports the energy per app since the charger was\n"
+      "unplugged, the current drain and the time left."};
+  app.set_help_flag("-h,--help", "Show this help and exit");
+
+  std::optional<std::string> scenario;
+  bool simulate = false;
+  std::string duration;
+  bool json = false;
+
+  auto* simulateOption =
+      app.add_option("--simulate", scenario,
+                     "Run on the simulated MacBook instead of this machine's sensors.\n"
+                     "SCENARIO is a scenario file (JSON); without it the built-in default\n"
+                     "machine runs (a working session on battery). Simulated time is virtual:\n"
+                     "an hour passes in moments. The history goes to a scratch database\n"
+                     "under $EBBWISE_DATA_DIR (else your cache folder), never your real one.")
+          ->expected(0, 1)
+          ->type_name("[SCENARIO]");
+  app.add_option("--report", duration,
+                 "Run the monitor for DURATION, then print the session's apps (energy and\n"
+                 "share), the drain and the time left. DURATION is seconds, or a number with\n"
+                 "s, m or h (90, 30s, 15m, 1.5h).")
+      ->type_name("DURATION");
+  app.add_flag("--json", json,
+               "Print the report as one JSON object (in simulation it carries the true\n"
+               "figures beside the measured ones: trueSystemJoules, trueMinutesLeft, and\n"
+               "trueJoules for each app)");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  simulate = simulateOption->count() > 0;
+
+  if (duration.empty()) {
+    std::cerr << "ebbwise: nothing to do yet: add --report DURATION (for example --report 1h)\n"
+              << "Run with --help for more information.\n";
+    return 2;
+  }
+  auto seconds = ebbwise::parseDuration(duration);
+  if (!seconds) {
+    std::cerr << "ebbwise: --report: \"" << duration
+              << "\" is not a duration (use seconds, or a number with s, m or h, up to a year)\n";
+    return 2;
+  }
+
+  ebbwise::ReportOptions options;
+  options.simulate = simulate;
+  if (scenario && !scenario->empty()) options.scenarioPath = *scenario;
+  options.seconds = *seconds;
+  options.json = json;
+
+  ebbwise::linux_host::HostEnvironment host;
+  ebbwise::CommandResult result = ebbwise::runReport(options, host);
+  std::fputs(result.out.c_str(), stdout);
+  std::fputs(result.err.c_str(), stderr);
+  return result.exitCode;
+}
