@@ -13,16 +13,26 @@ std::optional<double> parseDuration(std::string_view text) {
 
   double unit = 1;
   switch (text.back()) {
-    case 's': unit = 1; text.remove_suffix(1); break;
-    case 'm': unit = 60; text.remove_suffix(1); break;
-    case 'h': unit = 3600; text.remove_suffix(1); break;
-    default: break;
+    case 's':
+      unit = 1;
+      text.remove_suffix(1);
+      break;
+    case 'm':
+      unit = 60;
+      text.remove_suffix(1);
+      break;
+    case 'h':
+      unit = 3600;
+      text.remove_suffix(1);
+      break;
+    default:
+      break;
   }
   if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
 
   double number = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number,
-                                      std::chars_format::fixed);
+  auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), number, std::chars_format::fixed);
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
 
   double seconds = number * unit;

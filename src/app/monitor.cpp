@@ -13,13 +13,17 @@ Monitor::Monitor(const sys::Platform& platform, std::unique_ptr<Store> store)
                                          defaultReaders(platform))),
       screen_(platform.displays, platform.displayServices) {
   tick();
-  timer_ = platform_.runLoop.scheduleRepeating(Tracker::interval, kTickTolerance,
-                                               [this] { tick(); });
+  timer_ =
+      platform_.runLoop.scheduleRepeating(Tracker::interval, kTickTolerance, [this] { tick(); });
 }
 
-Monitor::~Monitor() { platform_.runLoop.cancel(timer_); }
+Monitor::~Monitor() {
+  platform_.runLoop.cancel(timer_);
+}
 
-void Monitor::willTerminate() { tracker_->flush(); }
+void Monitor::willTerminate() {
+  tracker_->flush();
+}
 
 void Monitor::tick() {
   std::optional<BatteryReading> reading = BatteryReading::read(platform_.registry);

@@ -18,25 +18,29 @@ std::string formatted(const char* format, double a, double b = 0) {
   return buffer;
 }
 
-std::string wattHours(double joules) { return formatted("%.2f Wh", joules / kJoulesPerWh); }
-std::string watts(double w) { return formatted("%.1f W", w); }
-std::string percentText(double fraction) { return formatted("%.1f %%", fraction * 100); }
+std::string wattHours(double joules) {
+  return formatted("%.2f Wh", joules / kJoulesPerWh);
+}
+std::string watts(double w) {
+  return formatted("%.1f W", w);
+}
+std::string percentText(double fraction) {
+  return formatted("%.1f %%", fraction * 100);
+}
 
-// Pads or cuts `text` to `width` characters (UTF-8 aware), for table columns.
+// Pads `text` to `width` characters (UTF-8 aware), for table columns; a
+// longer text is cut and ends with "…".
 std::string column(const std::string& text, std::size_t width, bool right = false) {
   std::size_t chars = 0;
-  std::size_t cut = text.size();
+  std::size_t cut = text.size();  // byte offset where the width-1 first characters end
   for (std::size_t i = 0; i < text.size(); ++i) {
     if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-    if (chars == width) {
-      cut = i;
-      break;
-    }
+    if (chars + 1 == width) cut = i;
     ++chars;
   }
-  std::string body = text.substr(0, cut);
-  std::string pad(width > chars ? width - chars : 0, ' ');
-  return right ? pad + body : body + pad;
+  if (chars > width) return text.substr(0, cut) + "\u2026";
+  std::string pad(width - chars, ' ');
+  return right ? pad + text : text + pad;
 }
 
 sys::Value orNull(const std::optional<double>& value) {
@@ -116,7 +120,10 @@ std::string SessionReport::table(std::size_t appLimit) const {
   if (!sessionSeconds) {
     line("No time on battery yet: the session starts when the charger is unplugged.");
   } else {
-    std::string head = "On battery for " + TimeLeft::format(*sessionSeconds / 60);
+    // While plugged in the session is the last stretch on battery; it stopped
+    // growing at the plug.
+    std::string head = onAC ? std::string("Last stretch on battery")
+                            : "On battery for " + TimeLeft::format(*sessionSeconds / 60);
     if (sessionStartPercent) head += formatted(" since %.0f %%", *sessionStartPercent);
     head += ": " + wattHours(batteryJoules) + " drawn";
     if (truth) head += "   (really " + wattHours(*trueSystemJoules) + ")";
@@ -143,7 +150,8 @@ std::string SessionReport::table(std::size_t appLimit) const {
     }
     if (apps.size() > appLimit) {
       std::string text = column(std::string(AppShare::otherName), 40) +
-                         column(wattHours(rest), 11, true) + column(percentText(restShare), 9, true);
+                         column(wattHours(rest), 11, true) +
+                         column(percentText(restShare), 9, true);
       if (truth) text += column(wattHours(restTrue), 11, true);
       line(text);
     }

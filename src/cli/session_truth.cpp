@@ -1,6 +1,5 @@
 #include "cli/session_truth.h"
 
-
 namespace ebbwise {
 
 namespace {

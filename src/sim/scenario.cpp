@@ -1,7 +1,9 @@
 #include "sim/scenario.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -755,7 +757,14 @@ Scenario::Parsed Scenario::load(const std::string& path) {
   if (std::filesystem::is_directory(path, ec))
     return {std::nullopt, path + ": is a folder, not a file"};
   std::ifstream in(path, std::ios::binary);
-  if (!in) return {std::nullopt, path + ": cannot read the file"};
+  if (!in) {
+    // The reason matters to the user: a typo in the name reads differently
+    // from a file they may not open.
+    int error = errno;
+    std::string reason = error ? std::strerror(error) : "cannot open it";
+    if (!std::filesystem::exists(path, ec)) reason = "no such file";
+    return {std::nullopt, path + ": cannot read the file (" + reason + ")"};
+  }
   std::ostringstream text;
   text << in.rdbuf();
   if (in.bad()) return {std::nullopt, path + ": cannot read the file"};
