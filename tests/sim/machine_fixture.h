@@ -12,7 +12,6 @@
 
 #include "sim/scenario.h"
 #include "sim/simulated_mac.h"
-#include "sys/audio_system.h"
 #include "sys/clock.h"
 
 namespace ebbwise::sim::testing {
@@ -30,35 +29,36 @@ struct Machine {
   }
 
   void advance(double seconds) { clock.advance(seconds); }
+  sys::Processes& procs() { return mac->processes(); }
 
   std::vector<sys::Pid> pids() {
-    std::vector<sys::Pid> out(static_cast<std::size_t>(mac->processes().listAllPids({})) + 8);
-    out.resize(static_cast<std::size_t>(std::max(0, mac->processes().listAllPids(out))));
+    std::vector<sys::Pid> out(static_cast<std::size_t>(procs().listAllPids({})) + 8);
+    out.resize(static_cast<std::size_t>(std::max(0, procs().listAllPids(out))));
     return out;
   }
 
   // The pid of the live process running `path`, or -1.
   sys::Pid pidOf(std::string_view path) {
     for (sys::Pid pid : pids()) {
-      if (mac->processes().executablePath(pid) == path) return pid;
+      if (procs().executablePath(pid) == path) return pid;
     }
     return -1;
   }
 
-  const ProcessTruth* truthOf(TruthSnapshot&&, std::string_view) = delete;  // would dangle
-  const ProcessTruth* truthOf(const TruthSnapshot& t, std::string_view path) {
+  // The truth about the process running `path` (empty if it never ran).
+  static ProcessTruth truthOf(const TruthSnapshot& t, std::string_view path) {
     for (const auto& p : t.processes) {
-      if (p.path == path) return &p;
+      if (p.path == path) return p;
     }
-    return nullptr;
+    return {};
   }
 
   sys::ManualClock clock;
   std::unique_ptr<SimulatedMac> mac;
 };
 
-// One SMC request record, laid out by hand: key at 0, info size at 28,
-// command at 42; answers the output record and the call's return code.
+// One SMC request record, laid out by hand: key at 0, info size at 28, type
+// at 32, result at 40, command at 42, value from 48.
 struct SMCAnswer {
   int kernelReturn = 0;
   std::array<std::uint8_t, 80> out{};
@@ -78,11 +78,11 @@ struct SMCAnswer {
 inline SMCAnswer smcCall(sys::SMCUserClient& smc, sys::SMCConnection c, const char (&key)[5],
                          std::uint8_t command, std::uint32_t size = 0) {
   std::array<std::uint8_t, 80> in{};
-  std::uint32_t code = sys::fourCharCode(key);
-  for (int i = 0; i < 4; ++i)
-    in[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(code >> (8 * i));
-  for (int i = 0; i < 4; ++i)
-    in[28 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(size >> (8 * i));
+  const std::uint32_t code = sys::fourCharCode(key);
+  for (std::size_t i = 0; i < 4; ++i) {
+    in[i] = static_cast<std::uint8_t>(code >> (8 * i));
+    in[28 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+  }
   in[42] = command;
   SMCAnswer a;
   a.kernelReturn = smc.callStructMethod(c, 2, in, a.out);
@@ -110,8 +110,7 @@ inline std::map<std::string, std::int64_t> chipCounters(sys::IOReport& report) {
   if (!channels) return out;
   sys::Value subscribed;
   auto sub = report.createSubscription(*channels, subscribed);
-  if (!sub) return out;
-  auto sample = report.createSamples(*sub, subscribed);
+  auto sample = sub ? report.createSamples(*sub, subscribed) : std::nullopt;
   if (!sample) return out;
   for (const auto& entry : (*sample)["IOReportChannels"]) {
     out[report.channelName(entry).value_or("?")] = report.simpleIntegerValue(entry);
@@ -123,9 +122,9 @@ inline std::map<std::string, std::int64_t> chipCounters(sys::IOReport& report) {
 // put in. `extra` goes inside the top-level object.
 inline std::string quietScenario(std::string_view machine = "", std::string_view extra = "") {
   std::string s = R"({"machine": {"backgroundDaemons": 0, "seed": 7)";
-  if (!machine.empty()) s += std::string(", ") + std::string(machine);
+  if (!machine.empty()) s += ", " + std::string(machine);
   s += "}";
-  if (!extra.empty()) s += std::string(", ") + std::string(extra);
+  if (!extra.empty()) s += ", " + std::string(extra);
   return s + "}";
 }
 

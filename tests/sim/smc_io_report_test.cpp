@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "machine_fixture.h"
 
 namespace ebbwise::sim {
@@ -22,47 +20,32 @@ class SMCTest : public ::testing::Test {
   sys::SMCConnection c = *smc.open();
 };
 
-TEST_F(SMCTest, KeyInfoDescribesTheFloatKeys) {
+TEST_F(SMCTest, FloatKeysAreLittleEndianFloatsOfThePresentPower) {
   for (const auto& key : {"PSTR", "PDTR"}) {
-    char k[5] = {key[0], key[1], key[2], key[3], 0};
-    std::array<std::uint8_t, 80> in{};
-    in[0] = static_cast<std::uint8_t>(k[3]);  // the key code, little-endian
-    in[1] = static_cast<std::uint8_t>(k[2]);
-    in[2] = static_cast<std::uint8_t>(k[1]);
-    in[3] = static_cast<std::uint8_t>(k[0]);
-    in[42] = 9;
-    std::array<std::uint8_t, 80> out{};
-    ASSERT_EQ(smc.callStructMethod(c, 2, in, out), 0);
-    EXPECT_EQ(out[40], 0) << key;  // result
-    EXPECT_EQ((std::array{out[28], out[29], out[30], out[31]}),
-              (std::array<std::uint8_t, 4>{4, 0, 0, 0}));
-    EXPECT_EQ((std::array{out[32], out[33], out[34], out[35]}),
-              (std::array<std::uint8_t, 4>{' ', 't', 'l', 'f'}));  // "flt " as a little-endian word
+    auto info = smcCall(smc, c, {key[0], key[1], key[2], key[3], 0}, 9);
+    ASSERT_EQ(info.kernelReturn, 0);
+    EXPECT_EQ(info.result(), 0) << key;
+    EXPECT_EQ(info.word(28), 4u) << key;
+    EXPECT_EQ(info.word(32), sys::fourCharCode("flt ")) << key;
   }
-}
-
-TEST_F(SMCTest, ValuesAreLittleEndianFloatsOfThePresentPower) {
   auto pstr = smcCall(smc, c, "PSTR", 5, 4);
-  ASSERT_EQ(pstr.kernelReturn, 0);
   ASSERT_EQ(pstr.result(), 0);
   EXPECT_EQ(pstr.floatValue(), static_cast<float>(m.mac->trueSystemWatts()));
   EXPECT_GT(pstr.floatValue(), 3.0f);
   EXPECT_EQ(smcCall(smc, c, "PDTR", 5, 4).floatValue(), 0.0f);  // on battery
-  // The other bytes of the value stay zero.
   for (std::size_t i = 52; i < 80; ++i) EXPECT_EQ(pstr.out[i], 0) << i;
 }
 
-TEST_F(SMCTest, KeysOfOtherTypesKeepTheirEncodings) {
+TEST_F(SMCTest, IntegerKeysAreBigEndian) {
   auto count = smcCall(smc, c, "BNum", 9);
   EXPECT_EQ(count.word(28), 1u);
   EXPECT_EQ(count.word(32), sys::fourCharCode("ui8 "));
   EXPECT_EQ(smcCall(smc, c, "BNum", 5, 1).out[48], 1);
   auto current = smcCall(smc, c, "B0AC", 5, 2);
   ASSERT_EQ(current.result(), 0);
-  // Integers are big-endian; the battery is draining, so the current is negative.
+  // The battery is draining, so the current is negative.
   auto amps = static_cast<std::int16_t>(current.out[48] << 8 | current.out[49]);
-  auto battery = *m.mac->registry().properties(1);
-  EXPECT_EQ(amps, battery["Amperage"].get<int>());
+  EXPECT_EQ(amps, m.mac->registry().property(1, "Amperage")->get<int>());
   EXPECT_LT(amps, 0);
 }
 
@@ -72,9 +55,8 @@ TEST_F(SMCTest, UnknownKeysAndBadRequestsFail) {
   EXPECT_EQ(unknown.kernelReturn, 0);
   EXPECT_NE(unknown.result(), 0);
   EXPECT_NE(smcCall(smc, c, "ZZZZ", 5, 4).result(), 0);
-  // A read with the wrong size, or an unknown command.
-  EXPECT_NE(smcCall(smc, c, "PSTR", 5, 2).result(), 0);
-  EXPECT_NE(smcCall(smc, c, "PSTR", 6, 4).result(), 0);
+  EXPECT_NE(smcCall(smc, c, "PSTR", 5, 2).result(), 0);  // wrong size
+  EXPECT_NE(smcCall(smc, c, "PSTR", 6, 4).result(), 0);  // unknown command
   // Malformed calls fail in the kernel.
   std::array<std::uint8_t, 80> in{}, out{};
   std::array<std::uint8_t, 79> shortIn{};
@@ -87,53 +69,45 @@ TEST_F(SMCTest, UnknownKeysAndBadRequestsFail) {
   EXPECT_NE(smc.callStructMethod(c, 2, in, out), 0);
 }
 
-TEST(IOReportTest, ChannelsCarryTheirUnits) {
-  Machine m(quietScenario(R"("chip": 1)"));
-  auto& r = m.mac->ioReport();
-  auto channels = r.copyChannelsInGroup("Energy Model", std::nullopt);
-  ASSERT_TRUE(channels);
-  std::map<std::string, std::string> units;
-  for (const auto& e : (*channels)["IOReportChannels"]) units[*r.channelName(e)] = *r.unitLabel(e);
-  EXPECT_EQ(units.at("CPU Energy"), "mJ");
-  EXPECT_EQ(units.at("GPU Energy"), "nJ");
-  EXPECT_EQ(units.at("apciec2 Energy"), "uJ");
-  for (const char* name : {"ECPU", "PCPU", "ECPU0", "ECPU3", "PCPU3", "GPU", "GPU SRAM0_0",
-                           "ANE0_0", "DRAM0_0", "AVE0_0", "VDEC0_0", "ISP0_0", "AMCC0"}) {
-    EXPECT_EQ(units[name], "mJ") << name;
-  }
-  EXPECT_FALSE(r.copyChannelsInGroup("Energy Model", std::string_view("CPU Stats")));
-  EXPECT_FALSE(r.copyChannelsInGroup("CPU Stats", std::nullopt));
-}
-
-TEST(IOReportTest, ChannelNamesFollowTheChipGeneration) {
+TEST(IOReportTest, ChannelNamesAndUnitsFollowTheChipGeneration) {
   struct Case {
     int chip;
     std::vector<std::string> present, absent;
   };
   const Case cases[] = {
-      {1, {"ECPU", "PCPU", "ECPU0", "PCPU3", "CPU Energy"}, {"EACC_CPU", "PCPU4", "MCPU0_0"}},
-      {2,
-       {"EACC_CPU", "PACC0_CPU", "EACC_CPU0", "PACC0_CPU3", "CPU Energy"},
-       {"ECPU", "PACC0_CPU4", "PACC_0"}},
+      {1, {"ECPU", "PCPU", "ECPU0", "PCPU3"}, {"EACC_CPU", "PCPU4", "MCPU0_0"}},
+      {2, {"EACC_CPU", "PACC0_CPU", "EACC_CPU0", "PACC0_CPU3"}, {"ECPU", "PACC0_CPU4", "PACC_0"}},
       {3, {"EACC_CPU", "PACC0_CPU5"}, {"MCPU0_0"}},
       {4, {"EACC_CPU", "PACC0_CPU5", "MCPU0_0", "PACC_0"}, {}},
   };
   for (const auto& c : cases) {
     Machine m(quietScenario("\"chip\": " + std::to_string(c.chip),
                             R"("processes": [{"path": "/bin/w", "cpu": 4}])"));
+    auto& r = m.mac->ioReport();
     m.advance(60);
-    auto counters = chipCounters(m.mac->ioReport());
-    for (const auto& name : c.present) EXPECT_TRUE(counters.count(name)) << c.chip << " " << name;
-    for (const auto& name : c.absent) EXPECT_FALSE(counters.count(name)) << c.chip << " " << name;
-    // The parts of the processor add up to its total, as on a real chip.
-    std::int64_t parts = 0;
-    for (const auto& [name, value] : counters) {
-      bool cluster = name == "ECPU" || name == "PCPU" || name == "EACC_CPU" || name == "PACC0_CPU";
-      if (cluster || name == "PACC_0" || name == "MCPU0_0") parts += value;
+    auto channels = r.copyChannelsInGroup("Energy Model", std::nullopt);
+    ASSERT_TRUE(channels);
+    std::map<std::string, std::string> units;
+    for (const auto& e : (*channels)["IOReportChannels"])
+      units[*r.channelName(e)] = *r.unitLabel(e);
+    for (const auto& [name, unit] : units) {
+      const char* expected = name == "GPU Energy" ? "nJ" : name == "apciec2 Energy" ? "uJ" : "mJ";
+      EXPECT_EQ(unit, expected) << c.chip << " " << name;
     }
+    for (const auto& name : c.present) EXPECT_TRUE(units.count(name)) << c.chip << " " << name;
+    for (const auto& name : c.absent) EXPECT_FALSE(units.count(name)) << c.chip << " " << name;
+    // The processor's clusters add up to its total, as on a real chip.
+    auto counters = chipCounters(r);
+    std::int64_t parts = 0;
+    for (const char* name : {"ECPU", "PCPU", "EACC_CPU", "PACC0_CPU", "PACC_0", "MCPU0_0"})
+      parts += counters.count(name) ? counters.at(name) : 0;
     EXPECT_EQ(parts, counters.at("CPU Energy")) << c.chip;
     EXPECT_GT(counters.at("CPU Energy"), 60 * 4 * 1000 * 0.8);
   }
+  Machine m(quietScenario());
+  EXPECT_FALSE(
+      m.mac->ioReport().copyChannelsInGroup("Energy Model", std::string_view("CPU Stats")));
+  EXPECT_FALSE(m.mac->ioReport().copyChannelsInGroup("CPU Stats", std::nullopt));
 }
 
 TEST(IOReportTest, SamplesDifferenceChannelByChannel) {
@@ -157,7 +131,7 @@ TEST(IOReportTest, SamplesDifferenceChannelByChannel) {
   EXPECT_NEAR(d["GPU Energy"] / 1e9, truth.part(Part::gpu), 1e-6);
   EXPECT_GT(truth.part(Part::gpu), 10 * 1.0);
   EXPECT_NEAR((d["GPU"] + d["GPU SRAM0_0"]) / 1e3, d["GPU Energy"] / 1e9, 0.002);
-  EXPECT_GE(d["CPU Energy"], 10 * 2 * 1000);
+  EXPECT_NEAR(d["CPU Energy"] / 1e3, truth.part(Part::cpu), 0.02);
 
   // Samples that do not belong together cannot be differenced.
   sys::Value truncated = *second;
