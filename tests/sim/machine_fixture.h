@@ -39,17 +39,15 @@ struct Machine {
 
   // The pid of the live process running `path`, or -1.
   sys::Pid pidOf(std::string_view path) {
-    for (sys::Pid pid : pids()) {
+    for (sys::Pid pid : pids())
       if (procs().executablePath(pid) == path) return pid;
-    }
     return -1;
   }
 
   // The truth about the process running `path` (empty if it never ran).
   static ProcessTruth truthOf(const TruthSnapshot& t, std::string_view path) {
-    for (const auto& p : t.processes) {
+    for (const auto& p : t.processes)
       if (p.path == path) return p;
-    }
     return {};
   }
 
@@ -89,18 +87,14 @@ inline SMCAnswer smcCall(sys::SMCUserClient& smc, sys::SMCConnection c, const ch
   return a;
 }
 
-// A float key read the way a client does it: key info, then the value.
+// A float key's value, or nothing if the read fails.
 inline std::optional<float> smcFloat(sys::SMCUserClient& smc, const char (&key)[5]) {
   auto c = smc.open();
   if (!c) return std::nullopt;
-  auto info = smcCall(smc, *c, key, 9);
-  std::optional<float> value;
-  if (info.kernelReturn == 0 && info.result() == 0 && info.word(28) == 4) {
-    auto read = smcCall(smc, *c, key, 5, 4);
-    if (read.kernelReturn == 0 && read.result() == 0) value = read.floatValue();
-  }
+  auto read = smcCall(smc, *c, key, 5, 4);
   smc.close(*c);
-  return value;
+  if (read.kernelReturn != 0 || read.result() != 0) return std::nullopt;
+  return read.floatValue();
 }
 
 // Every "Energy Model" channel's counter, by name.
@@ -111,10 +105,8 @@ inline std::map<std::string, std::int64_t> chipCounters(sys::IOReport& report) {
   sys::Value subscribed;
   auto sub = report.createSubscription(*channels, subscribed);
   auto sample = sub ? report.createSamples(*sub, subscribed) : std::nullopt;
-  if (!sample) return out;
-  for (const auto& entry : (*sample)["IOReportChannels"]) {
+  for (const auto& entry : sample ? (*sample)["IOReportChannels"] : sys::Value::array())
     out[report.channelName(entry).value_or("?")] = report.simpleIntegerValue(entry);
-  }
   return out;
 }
 

@@ -24,23 +24,18 @@ TEST(ScenarioTest, ErrorsNameTheFileThePlaceAndTheProblem) {
       {R"({"machine": {"os": "fifteen"}})", "machine.os: not a version"},
       {R"({"machine": {"output": "radio"}})", "machine.output: unknown value \"radio\""},
       {R"({"processes": [{"path": "bin/x"}]})", "processes[0].path: expected an absolute path"},
-      {R"({"processes": [{"path": "/x", "start": 60, "end": 30}]})",
+      {R"({"processes": [{"path": "/x", "start": 6, "end": 3}]})",
        "[0].end: ends before it starts"},
       {R"({"processes": [{"path": "/x"}, {"path": "/y/x"}]})", "[1].id: duplicate id \"x\""},
-      {R"({"processes": [{"path": "/x", "parent": "nobody"}]})",
-       "[0].parent: no process \"nobody\""},
-      {R"({"processes": [{"id": "a", "path": "/a", "pid": 9}, {"id": "b", "path": "/b", "pid": 9}]})",
-       "processes[1].pid: pid 9 is in use by \"a\""},
-      {R"({"events": [{"at": 5, "type": "teleport"}]})",
-       "events[0].type: unknown event \"teleport\""},
+      {R"({"processes": [{"path": "/x", "parent": "no"}]})", "[0].parent: no process \"no\""},
+      {R"({"processes": [{"path": "/a", "pid": 9}, {"path": "/b", "pid": 9}]})", "pid 9 is in use"},
+      {R"({"events": [{"at": 5, "type": "warp"}]})", "events[0].type: unknown event \"warp\""},
       {R"({"events": [{"at": 5}]})", "events[0]: missing \"type\""},
       {R"({"events": [{"at": "soon", "type": "unplug"}]})", "events[0].at: not a time: \"soon\""},
       {R"({"events": [{"at": 5, "type": "plug", "name": "x"}]})", "events[0]: missing \"watts\""},
       {R"({"events": [{"at": 5, "type": "unplug", "level": 1}]})", "events[0].level: unknown key"},
-      {R"({"events": [{"at": 5, "type": "load", "process": "ghost", "cpu": 1}]})",
-       "no process \"ghost\""},
-      {R"({"events": [{"at": 5, "type": "exit", "process": "ghost"}]})",
-       "events[0].process: no process \"ghost\""},
+      {R"({"events": [{"at": 5, "type": "load", "process": "x", "cpu": 1}]})", "no process \"x\""},
+      {R"({"events": [{"at": 5, "type": "exit", "process": "x"}]})", "process: no process \"x\""},
       {R"({"events": [{"at": 10, "type": "sleep", "duration": 60},
                       {"at": 30, "type": "sleep", "duration": 5}]})",
        "starts before the one at 10 s ends"},
@@ -63,13 +58,11 @@ TEST(ScenarioTest, ReadsTimesAndDatesInEveryForm) {
   ASSERT_TRUE(parsed) << parsed.error;
   const Scenario& s = *parsed.scenario;
   EXPECT_EQ(s.duration, 5400);
-  EXPECT_EQ(s.processes[0].start, -600);
-  EXPECT_EQ(s.processes[1].start, 3723);
-  EXPECT_EQ(s.processes[1].end, 9000);
+  EXPECT_EQ((std::vector{*s.processes[0].start, *s.processes[1].start, *s.processes[1].end}),
+            (std::vector{-600.0, 3723.0, 9000.0}));
   ASSERT_EQ(s.events.size(), 3u);  // in time order
-  EXPECT_EQ(s.events[0].at, 45);
-  EXPECT_EQ(s.events[1].at, 90);
-  EXPECT_EQ(s.events[2].at, 150);
+  EXPECT_EQ((std::vector{s.events[0].at, s.events[1].at, s.events[2].at}),
+            (std::vector{45.0, 90.0, 150.0}));
   for (const char* start :
        {"\"2024-11-12T09:00:00Z\"", "\"2024-11-12T10:30:00+01:30\"", "1731402000"}) {
     auto dated = Scenario::parse(std::string(R"({"machine": {"start": )") + start + "}}", "t");
@@ -88,10 +81,7 @@ TEST(ScenarioTest, StartAndExitEventsBecomeLifetimesAndCopiesShareThem) {
   const Scenario& s = *parsed.scenario;
   ASSERT_EQ(s.processes.size(), 3u);
   EXPECT_EQ(s.processes[2].id, "helper#3");
-  for (const auto& p : s.processes) {
-    EXPECT_EQ(p.start, 120);
-    EXPECT_EQ(p.end, 600);
-  }
+  for (const auto& p : s.processes) EXPECT_TRUE(p.start == 120 && p.end == 600) << p.id;
   ASSERT_EQ(s.events.size(), 1u);  // only the load change stays an event
   EXPECT_TRUE(inGroup("helper#3", "helper"));
   EXPECT_FALSE(inGroup("helper3", "helper"));
@@ -113,7 +103,6 @@ TEST(ScenarioTest, FilesAndEmbeddedScenariosSayWhatIsWrong) {
   std::filesystem::remove_all(dir);
 
   EXPECT_NE(Scenario::embedded("nope").error.find("default"), std::string::npos);
-  ASSERT_TRUE(embeddedScenarios().count("default"));
   for (const auto& [name, text] : embeddedScenarios())
     EXPECT_TRUE(Scenario::parse(text, name)) << name << ": " << Scenario::parse(text, name).error;
 }
