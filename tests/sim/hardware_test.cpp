@@ -41,8 +41,7 @@ TEST(BatteryEntryTest, PublishesTheGaugeInStepsAndItsDevices) {
 }
 
 TEST(GPUClientsTest, TimeFollowsEachProcesssGPUEnergyAndLeavesWithIt) {
-  const std::string path =
-      "/Applications/F.app/Contents/Frameworks/F Helper (GPU).app/Contents/MacOS/F Helper (GPU)";
+  const std::string path = "/Applications/F.app/Contents/MacOS/Figma Helper (GPU)";
   Machine m(quietScenario("", R"("processes": [{"path": ")" + path +
                                   R"(", "gpu": 1.2, "gpuClients": 2, "start": 1, "end": 100}])"));
   auto& registry = m.mac->registry();
@@ -59,7 +58,7 @@ TEST(GPUClientsTest, TimeFollowsEachProcesssGPUEnergyAndLeavesWithIt) {
       time[creator->get<std::string>()] += u["accumulatedGPUTime"].get<std::uint64_t>();
   }
   // The kernel's command name keeps 16 bytes.
-  const std::string creator = "pid " + std::to_string(m.pidOf(path)) + ", F Helper (GPU)";
+  const std::string creator = "pid " + std::to_string(m.pidOf(path)) + ", Figma Helper (GP";
   ASSERT_TRUE(time.count(creator)) << creator;
   const double gpuJ = m.truthOf(m.mac->truth(), path).gpuJoules;
   EXPECT_NEAR(time[creator] / 1e9, gpuJ / kGpuReferenceWatts, 1e-6);

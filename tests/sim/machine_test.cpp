@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "machine_fixture.h"
 #include "sim/battery_pack.h"
