@@ -6,38 +6,33 @@ namespace {
 
 class Client final : public sys::KeyboardBrightnessClient {
  public:
-  explicit Client(std::shared_ptr<FakeCoreBrightness::State> state) : state_(std::move(state)) {}
+  explicit Client(FakeCoreBrightness& framework) : f_(framework) {}
 
-  bool respondsTo(std::string_view selector) override {
-    return state_->selectors.contains(std::string(selector));
+  bool respondsTo(std::string_view selector) override { return f_.selectors.contains(selector); }
+  std::optional<sys::Value> copyKeyboardBacklightIDs() override { return f_.backlightIDs; }
+  float brightnessForKeyboard(std::uint64_t id) override {
+    return id == f_.keyboard ? f_.level : 0.0f;
   }
-  std::optional<sys::Value> copyKeyboardBacklightIDs() override { return state_->backlightIDs; }
-  float brightnessForKeyboard(std::uint64_t keyboardID) override {
-    state_->reads.push_back(keyboardID);
-    return keyboardID == state_->keyboard ? state_->level : 0.0f;
-  }
-  bool setBrightness(float level, std::uint64_t keyboardID) override {
-    state_->sets.emplace_back(level, keyboardID);
-    if (keyboardID == state_->keyboard && state_->setAnswer) state_->level = level;
-    return state_->setAnswer;
+  bool setBrightness(float level, std::uint64_t id) override {
+    if (id == f_.keyboard && f_.setAnswer) f_.level = level;
+    return f_.setAnswer;
   }
 
  private:
-  std::shared_ptr<FakeCoreBrightness::State> state_;
+  FakeCoreBrightness& f_;
 };
 
 }  // namespace
 
 std::unique_ptr<sys::KeyboardBrightnessClient> FakeCoreBrightness::makeKeyboardClient(
     std::string_view frameworkPath, std::string_view className) {
-  ++clientsMade;
   if (loadFails ||
       frameworkPath !=
           "/System/Library/PrivateFrameworks/CoreBrightness.framework/CoreBrightness" ||
       className != "KeyboardBrightnessClient") {
     return nullptr;
   }
-  return std::make_unique<Client>(state);
+  return std::make_unique<Client>(*this);
 }
 
 }  // namespace ebbwise::test
