@@ -14,21 +14,16 @@ using test::FakeIOReport;
 TEST(ChipEnergyTest, LaterGenerationsCoreAndClusterChannelsArePartsOfTheCPU) {
   // Channel names as later chips publish them beside "CPU Energy".
   const std::map<std::string, double> channels = {
-      {"CPU Energy", 3.0},  {"EACC_CPU0", 0.2},  {"PACC0_CPU0", 0.9},      {"EACC_CPU", 0.7},
-      {"PACC0_CPU", 2.3},   {"MCPU0_0", 0.4},    {"PACC_0", 0.5},          {"GPU", 0.6},
-      {"GPU SRAM0_0", 0.1}, {"GPU Energy", 0.7}, {"DRAM0_0", 0.8},         {"ANE0_0", 0.05},
-      {"AVE0_0", 0.25},     {"ISP0_0", 0.125},   {"apciec2 Energy", 0.02}, {"VDEC0_0", 0.5},
+      {"CPU Energy", 3.0},   {"EACC_CPU0", 0.2},  {"PACC0_CPU0", 0.9},       {"EACC_CPU", 0.7},
+      {"PACC0_CPU", 2.3},    {"MCPU0_0", 0.4},    {"PACC_0", 0.5},           {"GPU", 0.5},
+      {"GPU SRAM0_0", 0.25}, {"GPU Energy", 0.7}, {"DRAM0_0", 0.5},          {"ANE0_0", 0.25},
+      {"AVE0_0", 0.25},      {"ISP0_0", 0.125},   {"apciec2 Energy", 0.125}, {"VDEC0_0", 0.5},
   };
-  const ChipEnergy energy = ChipEnergy::fromChannels(channels);
-  EXPECT_DOUBLE_EQ(energy.processor, 3.0);
-  EXPECT_DOUBLE_EQ(energy.graphics, 0.7);
-  EXPECT_DOUBLE_EQ(energy.video, 0.875);
-  EXPECT_DOUBLE_EQ(energy.memoryAndChip, 0.87);
+  EXPECT_EQ(ChipEnergy::fromChannels(channels), ChipEnergy(3.0, 0.75, 0.875, 0.875));
 }
 
 TEST(ChipEnergyTest, EachNameGoesToItsPart) {
   const std::pair<std::vector<std::string>, ChipEnergy> groups[] = {
-      {{"CPU Energy"}, {1, 0, 0, 0}},
       // First-generation parts of the total, and the duplicate graphics total.
       {{"ECPU0", "PCPU", "ECPM", "PCPM1", "CPU2", "EACC", "GPU Energy"}, {}},
       {{"GPU0"}, {0, 1, 0, 0}},

@@ -1,15 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 
 #include "core/audio_playback.h"
 #include "core/gpu_usage.h"
-#include "core/keyboard_light.h"
-#include "core/screen.h"
 #include "support/fake_audio_system.h"
-#include "support/fake_core_brightness.h"
-#include "support/fake_displays.h"
 #include "support/stub_environment.h"
 #include "sys/in_memory_registry.h"
 
@@ -42,7 +37,7 @@ TEST(GPUUsageTest, SumsUserClientsPerPidAcrossAccelerators) {
   const auto gpu1 = registry.add("IOAccelerator", Value::object());
   const auto device = registry.add("Device", Value::object(), gpu0);
   registry.add("IOUserClient", client("pid 812, WindowServer", usage(100)), gpu0);
-  registry.add("IOUserClient", client("pid 812, WindowServer", usage(250.7)), device);
+  registry.add("IOUserClient", client("pid 812, WindowServer", usage(250.7)), device);  // 250
   registry.add("IOUserClient", client("pid 44, Safari", usage(7)), gpu1);
   registry.add("IOUserClient", client("pid 5, x", usage(UINT64_MAX)), gpu1);
   registry.add("IOUserClient", client("pid 5, x", usage(2)), gpu1);  // saturates
@@ -60,73 +55,6 @@ TEST(GPUUsageTest, SumsUserClientsPerPidAcrossAccelerators) {
   const std::unordered_map<std::int32_t, std::uint64_t> expected = {
       {812, 350}, {44, 7}, {5, UINT64_MAX}};
   EXPECT_EQ(GPUUsage::read(registry), expected);
-}
-
-// --- Screen ---------------------------------------------------------------
-
-TEST(ScreenTest, ReadsAndSetsTheBuiltInDisplayClamped) {
-  test::FakeDisplays d;
-  Screen screen(d, d);
-  EXPECT_EQ(screen.builtInBrightness(), 0.6f);
-  const std::pair<double, float> cases[] = {{0.5, 0.5f}, {1.7, 1.0f}, {-0.2, 0.0f}, {NAN, 0.0f}};
-  for (const auto& [level, set] : cases) {
-    EXPECT_TRUE(screen.setBuiltInBrightness(level));
-    EXPECT_EQ(d.displays[1].brightness, set) << level;
-  }
-  EXPECT_EQ(d.displays[0].brightness, 0.9f);  // the external display is untouched
-}
-
-TEST(ScreenTest, NoAwakeBuiltInDisplayOrEntryPointMeansNothing) {
-  const std::pair<const char*, void (*)(test::FakeDisplays&)> cases[] = {
-      {"lid closed", [](auto& d) { d.displays.pop_back(); }},
-      {"asleep", [](auto& d) { d.displays[1].asleep = true; }},
-      {"list fails", [](auto& d) { d.listFails = true; }},
-      {"no framework", [](auto& d) { d.frameworkMissing = true; }},
-      {"calls fail", [](auto& d) { d.callResult = 5; }},
-  };
-  for (const auto& [what, arrange] : cases) {
-    test::FakeDisplays d;
-    arrange(d);
-    Screen screen(d, d);
-    EXPECT_EQ(screen.builtInBrightness(), std::nullopt) << what;
-    EXPECT_FALSE(screen.setBuiltInBrightness(0.5)) << what;
-  }
-}
-
-// --- Keyboard light -------------------------------------------------------
-
-TEST(KeyboardLightTest, ReadsAndSetsTheFirstKeyboard) {
-  test::FakeCoreBrightness framework;
-  framework.backlightIDs = Value::array({5, 9});
-  KeyboardLight light(framework);
-  EXPECT_EQ(light.level(), 0.4f);
-  EXPECT_TRUE(light.setLevel(1.3));
-  EXPECT_EQ(light.level(), 1.0);
-  EXPECT_TRUE(light.setLevel(-1));
-  EXPECT_EQ(light.level(), 0.0);
-  framework.setAnswer = false;
-  EXPECT_FALSE(light.setLevel(0.5));
-}
-
-TEST(KeyboardLightTest, AnyMissingPieceMeansNothing) {
-  using Fake = test::FakeCoreBrightness;
-  const std::pair<const char*, void (*)(Fake&)> cases[] = {
-      {"no framework", [](Fake& f) { f.loadFails = true; }},
-      {"empty ids", [](Fake& f) { f.backlightIDs = Value::array(); }},
-      {"ids not a list", [](Fake& f) { f.backlightIDs = 5; }},
-      {"mixed ids", [](Fake& f) { f.backlightIDs = Value::parse(R"([5, "x"])"); }},
-      {"negative id", [](Fake& f) { f.backlightIDs = Value::array({-5}); }},
-      {"no id selector", [](Fake& f) { f.selectors.erase("copyKeyboardBacklightIDs"); }},
-      {"no get or set", [](Fake& f) { f.selectors = {"copyKeyboardBacklightIDs"}; }},
-  };
-  for (const auto& [what, arrange] : cases) {
-    Fake framework;
-    arrange(framework);
-    KeyboardLight light(framework);
-    EXPECT_EQ(light.level(), std::nullopt) << what;
-    EXPECT_FALSE(light.setLevel(0.5)) << what;
-    EXPECT_EQ(framework.level, 0.4f) << what;
-  }
 }
 
 // --- Audio ------------------------------------------------------------------
@@ -148,11 +76,11 @@ TEST(AudioPlaybackTest, PlayingPIDs) {
   };
   for (const auto& [what, minor, arrange, expected] : cases) {
     Audio audio;
-    audio.addProcess(40, 501, true);
-    audio.addProcess(41, 600, false);
-    audio.addProcess(42, 733, true);
-    audio.addProcess(43, 0, true);  // not a real process
-    audio.addProcess(44, -1, true);
+    sys::AudioObjectID object = 40;  // 40 to 44; pids 0 and -1 are no real processes
+    for (auto [pid, on] :
+         {std::pair{501, true}, {600, false}, {733, true}, {0, true}, {-1, true}}) {
+      audio.addProcess(object++, pid, on);
+    }
     arrange(audio);
     test::StubEnvironment environment;
     environment.version = {14, minor, 0};

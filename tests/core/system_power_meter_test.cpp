@@ -15,10 +15,9 @@ using test::FakeSMC;
 // of its own, so a test can make any gap between two samples.
 class SystemPowerMeterTest : public ::testing::Test {
  protected:
-  // A meter whose first sample (taken at once) reads `watts` and `inWatts`.
-  std::unique_ptr<SystemPowerMeter> start(float watts = 10, float inWatts = 0) {
-    smc.setFloat("PSTR", watts);
-    smc.setFloat("PDTR", inWatts);
+  // A meter whose first sample, taken at once, reads 10 W and no charger.
+  std::unique_ptr<SystemPowerMeter> start() {
+    smc.setFloat("PSTR", 10);
     auto meter = SystemPowerMeter::create(smc, loop, clock);
     loop.runFor(0.5);
     return meter;
@@ -64,7 +63,7 @@ TEST_F(SystemPowerMeterTest, IntervalsOutsideTheGapRuleAreSkipped) {
   };
   for (const auto& [dt, expected] : cases) {
     SCOPED_TRACE(dt);
-    auto meter = start(10);
+    auto meter = start();
     sample(dt, 12);
     EXPECT_EQ(meter->take(), expected);
     // The second sample becomes the base either way.
@@ -74,7 +73,7 @@ TEST_F(SystemPowerMeterTest, IntervalsOutsideTheGapRuleAreSkipped) {
 }
 
 TEST_F(SystemPowerMeterTest, AFailedSampleLeavesTheLastOneInPlace) {
-  auto meter = start(10);
+  auto meter = start();
   smc.kernelErrorKeys = {"PSTR"};
   sample(1, 99, 99);
   EXPECT_EQ(meter->latestWatts(), 10.0);
@@ -93,17 +92,11 @@ TEST_F(SystemPowerMeterTest, AFailedSampleLeavesTheLastOneInPlace) {
   EXPECT_EQ(meter->take(), SystemEnergy{});
 }
 
-TEST_F(SystemPowerMeterTest, ReadNowIsNotASample) {
+TEST_F(SystemPowerMeterTest, ReadNowIsNotASampleAndDestructionStopsSampling) {
   smc.setFloat("PSTR", 7.5f);
   auto meter = SystemPowerMeter::create(smc, loop, clock);  // the loop has not run yet
   EXPECT_EQ(meter->readNow(), 7.5);
   EXPECT_EQ(meter->latestWatts(), std::nullopt);
-  smc.resultByteForKey["PSTR"] = FakeSMC::kKeyNotFound;
-  EXPECT_EQ(meter->readNow(), std::nullopt);
-}
-
-TEST_F(SystemPowerMeterTest, DestructionStopsSamplingAndClosesTheSMC) {
-  auto meter = start();
   meter.reset();
   EXPECT_TRUE(smc.openConnections.empty());
   const std::size_t calls = smc.inputs.size();
@@ -125,17 +118,12 @@ TEST(SystemPowerMeterOnVirtualLoopTest, TakesIntegrateEverySecondAndSkipSleep) {
   loop.runFor(0.5);  // first sample at once
   EXPECT_EQ(meter->take(), (SystemEnergy{}));
   loop.runFor(5);  // samples at 1..5 s
-  auto steady = meter->take();
-  EXPECT_DOUBLE_EQ(steady.seconds, 5);
-  EXPECT_DOUBLE_EQ(steady.joules, 50);
-  EXPECT_DOUBLE_EQ(steady.inJoules, 150);
+  EXPECT_EQ(meter->take(), (SystemEnergy{50, 150, 5}));
 
   // A step to 20 W between two samples is a trapezoid of 15 W for that second.
   loop.scheduleAfter(0.2, [&] { smc.setFloat("PSTR", 20); });
   loop.runFor(2);
-  auto step = meter->take();
-  EXPECT_DOUBLE_EQ(step.seconds, 2);
-  EXPECT_DOUBLE_EQ(step.joules, 15 + 20);
+  EXPECT_EQ(meter->take(), (SystemEnergy{15 + 20, 60, 2}));
 
   // Sleep: the first sample after wake comes long after the previous one, so
   // nothing is integrated across the sleep; integration resumes after it.

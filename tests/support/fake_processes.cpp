@@ -24,30 +24,24 @@ std::vector<std::uint8_t> procArgsBuffer(std::string_view executablePath,
 }
 
 FakeProcess& FakeProcesses::add(FakeProcess process) {
-  remove(process.pid);
+  std::erase_if(table_, [&](const FakeProcess& p) { return p.pid == process.pid; });
   return table_.emplace_back(std::move(process));
 }
 
-FakeProcess* FakeProcesses::find(sys::Pid pid) {
+const FakeProcess* FakeProcesses::find(sys::Pid pid) const {
   const auto it = std::ranges::find(table_, pid, &FakeProcess::pid);
   return it == table_.end() ? nullptr : &*it;
 }
 
-const FakeProcess* FakeProcesses::field(sys::Pid pid) {
+const FakeProcess* FakeProcesses::field(sys::Pid pid) const {
   static const FakeProcess none;
   const FakeProcess* p = find(pid);
   return p ? p : &none;
 }
 
-void FakeProcesses::remove(sys::Pid pid) {
-  std::erase_if(table_, [pid](const FakeProcess& p) { return p.pid == pid; });
-}
-
 int FakeProcesses::listAllPids(std::span<sys::Pid> buffer) {
   if (buffer.empty()) {
-    const int count = countAnswer.value_or(static_cast<int>(table_.size()));
-    if (afterCount) afterCount();
-    return count;
+    return countAnswer.value_or(static_cast<int>(table_.size()));
   }
   const std::size_t written = std::min(buffer.size(), table_.size());
   for (std::size_t i = 0; i < written; ++i) buffer[i] = table_[i].pid;
@@ -55,7 +49,6 @@ int FakeProcesses::listAllPids(std::span<sys::Pid> buffer) {
 }
 
 std::optional<sys::RusageV6> FakeProcesses::rusage(sys::Pid pid) {
-  if (beforeRusage) beforeRusage(pid);
   const FakeProcess* p = find(pid);
   if (!p || p->rusageFails) return std::nullopt;
   return sys::RusageV6{p->start, p->energyNJ};

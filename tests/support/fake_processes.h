@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,18 +36,14 @@ struct FakeProcess {
 class FakeProcesses final : public sys::Processes {
  public:
   // Adds `process`, replacing any with its pid; listed in the order added.
-  // References and pointers into the table last until the next add or remove.
+  // The reference lasts until the next add.
   FakeProcess& add(FakeProcess process);
-  // The table entry for `pid`; nullptr when there is none.
-  FakeProcess* find(sys::Pid pid);
-  void remove(sys::Pid pid);
+
+  sys::Pid own = 1000;  // this program's pid
 
   // Hooks for odd kernel answers.
-  sys::Pid own = 1000;
-  std::optional<int> countAnswer;    // answer to the counting call instead of the table size
-  std::optional<int> listAnswer;     // answer to the filling call instead of the pids written
-  std::function<void()> afterCount;  // runs between the two listing calls
-  std::function<void(sys::Pid)> beforeRusage;        // runs before each rusage read
+  std::optional<int> countAnswer;  // answer to the counting call instead of the table size
+  std::optional<int> listAnswer;   // answer to the filling call instead of the pids written
   std::optional<std::size_t> procArgsSizeAnswer;     // answer to the sizing sysctl for every pid
   std::optional<std::size_t> procArgsWrittenAnswer;  // bytes the filling sysctl claims it wrote
 
@@ -64,8 +59,10 @@ class FakeProcesses final : public sys::Processes {
   bool kill(sys::Pid pid, int) override { return find(pid) != nullptr; }
 
  private:
+  // The table entry for `pid`; nullptr when there is none.
+  const FakeProcess* find(sys::Pid pid) const;
   // The entry for `pid`, or an empty one (every field absent) when there is none.
-  const FakeProcess* field(sys::Pid pid);
+  const FakeProcess* field(sys::Pid pid) const;
   std::optional<std::vector<std::uint8_t>> argumentArea(sys::Pid pid);
 
   std::vector<FakeProcess> table_;
