@@ -3,16 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <functional>
 
 #include "support/fake_processes.h"
+#include "support/stub_environment.h"
 
 namespace ebbwise {
-
-void PrintTo(const AppIdentity& identity, std::ostream* out) {
-  *out << "{" << identity.name << ", " << identity.bundlePath.value_or("no bundle") << ", "
-       << (identity.isDevProcess ? "dev" : "not dev") << "}";
-}
 
 namespace {
 
@@ -33,7 +28,6 @@ AppIdentity dev(std::string name, std::optional<std::string> bundle = std::nullo
 
 TEST(AppIdentityFromPath, NamesTheOutermostBundleOrTheFile) {
   const std::pair<const char*, std::optional<AppIdentity>> cases[] = {
-      {"/Applications/Safari.app/Contents/MacOS/Safari", app("Safari", "/Applications/Safari.app")},
       {"/Applications/Xcode.app/Contents/Developer/Applications/Simulator.app/Contents/MacOS/Sim",
        app("Xcode", "/Applications/Xcode.app")},
       {"/Applications/Foo.app/Contents/XPCServices/B.xpc/Contents/MacOS/B",
@@ -42,9 +36,7 @@ TEST(AppIdentityFromPath, NamesTheOutermostBundleOrTheFile) {
       // The suffix is case-sensitive, and a bare ".app" folder names no app.
       {"/Volumes/Data/My.APP/bin/tool", bare("tool")},
       {"/opt/.app/bin/tool", bare("tool")},
-      {"/usr/sbin/cfprefsd", bare("cfprefsd")},
       {"/usr/libexec/example.xpc/Contents/MacOS/example", std::nullopt},
-      {"/usr/bin/", std::nullopt},
       {"", std::nullopt},
   };
   for (const auto& [path, expected] : cases)
@@ -52,58 +44,37 @@ TEST(AppIdentityFromPath, NamesTheOutermostBundleOrTheFile) {
 }
 
 TEST(ProcessScannerAllPIDs, KeepsKernelOrderAndSurvivesOddAnswers) {
-  struct Case {
-    const char* name;
-    std::optional<int> countAnswer, listAnswer;
-    std::vector<sys::Pid> expected;
-  };
-  const Case cases[] = {
-      {"plain list, pid 0 and negatives dropped", {}, {}, {1, 57, 3}},
-      {"count fails", -1, {}, {}},
-      {"count is zero", 0, {}, {}},
-      {"fill fails", {}, -3, {}},
-      {"fill claims more than fits", {}, 1000, {1, 57, 3}},
-      {"absurd count", INT_MAX, {}, {1, 57, 3}},
-  };
-  for (const auto& c : cases) {
+  const std::tuple<const char*, std::optional<int>, std::optional<int>, std::vector<sys::Pid>>
+      cases[] = {
+          {"plain list, pid 0 and negatives dropped", {}, {}, {1, 57, 3}},
+          {"count fails", -1, {}, {}},
+          {"count is zero", 0, {}, {}},
+          {"fill fails", {}, -3, {}},
+          {"fill claims more than fits", {}, 1000, {1, 57, 3}},
+          {"absurd count", INT_MAX, {}, {1, 57, 3}},
+      };
+  for (const auto& [name, count, listed, expected] : cases) {
     FakeProcesses processes;
     for (sys::Pid pid : {0, 1, 57, 3, -4}) processes.add({.pid = pid});
-    processes.countAnswer = c.countAnswer;
-    processes.listAnswer = c.listAnswer;
-    EXPECT_EQ(ProcessScanner::allPIDs(processes), c.expected) << c.name;
+    processes.countAnswer = count;
+    processes.listAnswer = listed;
+    EXPECT_EQ(ProcessScanner::allPIDs(processes), expected) << name;
   }
-}
-
-TEST(ProcessScannerAllPIDs, MakesRoomForProcessesStartedBetweenTheCalls) {
-  FakeProcesses processes;
-  processes.add({.pid = 10});
-  processes.add({.pid = 11});
-  processes.afterCount = [&] {
-    for (sys::Pid pid = 20; pid < 30; ++pid) processes.add({.pid = pid});
-  };
-  // Two processes counted leave room for four.
-  EXPECT_EQ(ProcessScanner::allPIDs(processes), (std::vector<sys::Pid>{10, 11, 20, 21}));
 }
 
 TEST(ProcessScannerScan, ReadsEachCounterAndSkipsProcessesItCannotRead) {
   FakeProcesses processes;
   processes.add({.pid = 1, .start = 100, .energyNJ = 5'000});
-  processes.add({.pid = 57, .start = 200, .energyNJ = 7});
+  // pid 60 exited after the listing, or is not ours: its counter cannot be read.
   processes.add({.pid = 60, .start = 300, .energyNJ = 9, .rusageFails = true});
   processes.add({.pid = 61, .start = 400, .energyNJ = 1ull << 60});
-  // pid 57 exits after the listing, before its counter is read.
-  processes.beforeRusage = [&](sys::Pid pid) {
-    if (pid == 57) processes.remove(57);
-  };
   EXPECT_EQ(ProcessScanner::scan(processes),
             (std::vector<ProcessSample>{{{1, 100}, 5'000}, {{61, 400}, 1ull << 60}}));
-  EXPECT_EQ(processes.pathCalls, 0);  // the hot path looks up no paths
 }
 
 TEST(ProcessScannerPath, ReadsTheBufferAsTextUpToItsFirstNul) {
   const std::pair<std::optional<std::string>, std::optional<std::string>> cases[] = {
       {"/usr/bin/top\0garbage"s, "/usr/bin/top"s},
-      {std::nullopt, std::nullopt},
       {"\0/usr/bin/top"s, std::nullopt},
       {"/tmp/caf\xE9/\xFF\xFEx"s, "/tmp/caf\uFFFD/\uFFFD\uFFFDx"s},
       {std::string(5000, 'a'), std::string(4096, 'a')},
@@ -116,114 +87,54 @@ TEST(ProcessScannerPath, ReadsTheBufferAsTextUpToItsFirstNul) {
 }
 
 constexpr const char* claudeApp = "/Applications/Claude.app";
-constexpr const char* xpcPath = "/usr/libexec/example.xpc/Contents/MacOS/example";
-
-struct IdentityCase {
-  const char* name;
-  std::function<void(FakeProcesses&, StubEnvironment&)> setUp;  // the process asked about is 50
-  AppIdentity expected;
-};
-
-const IdentityCase identityCases[] = {
-    {"an app keeps its row even when started from a terminal",
-     [](auto& p, auto&) {
-       p.add({.pid = 50,
-              .path = "/Applications/Safari.app/Contents/MacOS/Safari",
-              .argv = {{"Safari"}},
-              .env = {"TERM_PROGRAM=Apple_Terminal"}});
-     },
-     app("Safari", "/Applications/Safari.app")},
-    {"an unreadable path gives the pid", [](auto& p, auto&) { p.add({.pid = 50}); },
-     bare("pid 50")},
-    {"an XPC service is billed to its responsible app",
-     [](auto& p, auto&) {
-       p.add({.pid = 50, .path = xpcPath, .responsible = 61});
-       p.add({.pid = 61, .path = "/Applications/Mail.app/Contents/MacOS/Mail"});
-     },
-     app("Mail", "/Applications/Mail.app")},
-    {"an XPC service responsible for itself keeps its file name",
-     [](auto& p, auto&) { p.add({.pid = 50, .path = xpcPath}); }, bare("example")},
-    {"a daemon keeps its file name",
-     [](auto& p, auto&) {
-       p.add({.pid = 50, .path = "/usr/sbin/cfprefsd", .argv = {{"cfprefsd", "agent"}}});
-     },
-     bare("cfprefsd")},
-    {"a runtime is a dev process even without a launcher",
-     [](auto& p, auto&) {
-       p.add({.pid = 50,
-              .path = "/usr/local/bin/node",
-              .cwd = "/Users/me/webapp",
-              .argv = {{"node", "/Users/me/webapp/server.js"}}});
-     },
-     dev("Webapp \u00B7 node server.js")},
-    {"a runtime whose arguments cannot be read keeps its file name",
-     [](auto& p, auto&) { p.add({.pid = 50, .path = "/usr/local/bin/node"}); }, bare("node")},
-    {"a tool with a controlling terminal is a dev process",
-     [](auto& p, auto&) {
-       p.add({.pid = 50,
-              .path = "/usr/bin/top",
-              .bsd = sys::BSDInfo{.terminalDevice = 0x1000003},
-              .argv = {{"top"}}});
-     },
-     dev("top")},
-    {"an app named after a runtime is inspected",
-     [](auto& p, auto&) {
-       p.add({.pid = 50,
-              .path = "/Applications/Docker.app/Contents/MacOS/Docker",
-              .argv = {{"/Applications/Docker.app/Contents/MacOS/Docker", "--unattended"}}});
-     },
-     dev("Docker --unattended", "/Applications/Docker.app")},
-    {"an app started by Claude Code joins the session and borrows the desktop app's icon",
-     [](auto& p, auto& e) {
-       e.files.insert(claudeApp);
-       p.add({.pid = 50,
-              .path = "/Applications/Foo.app/Contents/MacOS/Foo",
-              .cwd = "/Users/me/shop",
-              .argv = {{"Foo"}},
-              .env = {"CLAUDECODE=1"}});
-     },
-     dev("Claude Code (Shop)", claudeApp)},
-    {"without the desktop app the session keeps the process's bundle",
-     [](auto& p, auto&) {
-       p.add({.pid = 50,
-              .path = "/Applications/Foo.app/Contents/MacOS/Foo",
-              .cwd = "/Users/me/shop",
-              .argv = {{"Foo"}},
-              .env = {"CLAUDECODE=1"}});
-     },
-     dev("Claude Code (Shop)", "/Applications/Foo.app")},
-    {"a tool run by Claude Code takes the session of the claude process above it",
-     [](auto& p, auto&) {
-       p.add({.pid = 40,
-              .path = "/opt/homebrew/bin/claude",
-              .bsd = sys::BSDInfo{.parentPid = 30},
-              .cwd = "/Users/me/notes"});
-       p.add({.pid = 41, .path = "/bin/zsh", .bsd = sys::BSDInfo{.parentPid = 40}});
-       p.add({.pid = 50,
-              .path = "/usr/local/bin/node",
-              .bsd = sys::BSDInfo{.parentPid = 41},
-              .cwd = "/Users/me/notes/web",
-              .argv = {{"node", "build.js"}},
-              .env = {"CLAUDECODE=1"}});
-     },
-     dev("Claude Code (Notes)")},
-    {"this program is its app even when a coding agent started it",
-     [](auto& p, auto&) {
-       p.own = 50;
-       p.add({.pid = 50,
-              .path = "/Applications/Ebbwise.app/Contents/MacOS/Ebbwise",
-              .argv = {{"Ebbwise"}},
-              .env = {"CLAUDECODE=1"}});
-     },
-     app("Ebbwise", "/Applications/Ebbwise.app")},
-};
 
 TEST(ProcessScannerIdentity, DecidesTheRowOfEachKindOfProcess) {
-  for (const auto& c : identityCases) {
+  const char* xpc = "/usr/libexec/example.xpc/Contents/MacOS/example";
+  const char* node = "/usr/local/bin/node";
+  const std::string safari = "/Applications/Safari.app", mail = "/Applications/Mail.app",
+                    shop = "/Applications/Shop.app", docker = "/Applications/Docker.app",
+                    us = "/Applications/Ebbwise.app";
+  auto exe = [](const std::string& bundle) { return bundle + "/Contents/MacOS/main"; };
+  const sys::BSDInfo terminal{.terminalDevice = 0x1000003};
+  const std::vector<std::string> claude{"CLAUDECODE=1"};
+  // The process asked about is 50; the program itself runs as 1000.
+  const std::tuple<const char*, std::vector<FakeProcess>, AppIdentity> cases[] = {
+      {"an app keeps its row even when started from a terminal",
+       {{.pid = 50, .path = exe(safari), .bsd = terminal, .argv = {{"Safari"}}}},
+       app("Safari", safari)},
+      {"an unreadable path gives the pid", {{.pid = 50}}, bare("pid 50")},
+      {"an XPC service is billed to its responsible app",
+       {{.pid = 50, .path = xpc, .responsible = 61}, {.pid = 61, .path = exe(mail)}},
+       app("Mail", mail)},
+      {"a daemon keeps its file name",
+       {{.pid = 50, .path = "/usr/sbin/cfprefsd", .argv = {{"cfprefsd", "agent"}}}},
+       bare("cfprefsd")},
+      {"a runtime is a dev process even without a launcher",
+       {{.pid = 50, .path = node, .cwd = "/Users/me/webapp", .argv = {{"node", "server.js"}}}},
+       dev("Webapp \u00B7 node server.js")},
+      {"a runtime whose arguments cannot be read keeps its file name",
+       {{.pid = 50, .path = node}},
+       bare("node")},
+      {"a tool with a controlling terminal is a dev process",
+       {{.pid = 50, .path = "/usr/bin/top", .bsd = terminal, .argv = {{"top"}}}},
+       dev("top")},
+      {"an app named after a runtime is inspected",
+       {{.pid = 50, .path = exe(docker), .argv = {{"Docker", "--unattended"}}}},
+       dev("Docker --unattended", docker)},
+      {"an app started by Claude Code joins the session and borrows the desktop app's icon",
+       {{.pid = 50, .path = exe(shop), .cwd = "/Users/me/shop", .argv = {{"S"}}, .env = claude}},
+       dev("Claude Code (Shop)", claudeApp)},
+      {"this program is its app even when a coding agent started it",
+       {{.pid = 1000, .path = exe(us), .argv = {{"Ebbwise"}}, .env = claude}},
+       app("Ebbwise", us)},
+  };
+  for (const auto& [name, table, expected] : cases) {
     FakeProcesses processes;
     StubEnvironment environment;
-    c.setUp(processes, environment);
-    EXPECT_EQ(ProcessScanner::identity(processes, environment, 50), c.expected) << c.name;
+    environment.files.insert(claudeApp);
+    for (const auto& process : table) processes.add(process);
+    EXPECT_EQ(ProcessScanner::identity(processes, environment, table.front().pid), expected)
+        << name;
   }
 }
 

@@ -4,117 +4,68 @@
 
 #include "core/smc.h"
 #include "support/fake_smc.h"
-#include "support/manual_run_loop.h"
 #include "sys/virtual_run_loop.h"
 
 namespace ebbwise {
 namespace {
 
 using test::FakeSMC;
-using test::ManualRunLoop;
-using test::ManualSerialQueue;
 
+// The meter's timer runs on a virtual loop, but it reads the date from a clock
+// of its own, so a test can make any gap between two samples.
 class SystemPowerMeterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    smc.setFloat("PSTR", 10);
-    smc.setFloat("PDTR", 0);
-  }
-
+  // A meter whose first sample, taken at once, reads 10 W and no charger.
   std::unique_ptr<SystemPowerMeter> start() {
+    smc.setFloat("PSTR", 10);
     auto meter = SystemPowerMeter::create(smc, loop, clock);
-    EXPECT_NE(meter, nullptr);
-    queue = loop.queue(SystemPowerMeter::kQueueLabel);
-    EXPECT_NE(queue, nullptr);
+    loop.runFor(0.5);
     return meter;
   }
 
-  // Moves the clock on by `after` seconds and lets the timer fire once with
-  // the SMC reading `watts` (and `inWatts` from the charger).
+  // The next sample, `after` seconds on the meter's clock, reads `watts`
+  // (and `inWatts` from the charger).
   void sample(double after, float watts, float inWatts = 0) {
     clock.advance(after);
     smc.setFloat("PSTR", watts);
     smc.setFloat("PDTR", inWatts);
-    queue->fireAll();
+    loop.runFor(1);
   }
 
   FakeSMC smc;
-  ManualRunLoop loop;
+  sys::VirtualRunLoop loop;
   sys::ManualClock clock;
-  ManualSerialQueue* queue = nullptr;
 };
 
 TEST_F(SystemPowerMeterTest, CreationNeedsAnSMCWithReadableSystemPower) {
-  struct Case {
-    const char* what;
-    void (*arrange)(FakeSMC&);
-  };
-  const Case cases[] = {
+  const std::pair<const char*, void (*)(FakeSMC&)> cases[] = {
       {"no service", [](FakeSMC& f) { f.serviceMissing = true; }},
       {"no PSTR", [](FakeSMC& f) { f.removeKey("PSTR"); }},
       {"PSTR not a float",
-       [](FakeSMC& f) {
-         f.setKey("PSTR", {smcKeyCode("ui16"), 2, 0, {1, 0}});
-       }},
+       [](FakeSMC& f) { f.setKey("PSTR", smcKeyCode("ui16"), std::vector<std::uint8_t>(2)); }},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, arrange] : cases) {
     FakeSMC f;
     f.setFloat("PSTR", 10);
-    c.arrange(f);
-    EXPECT_EQ(SystemPowerMeter::create(f, loop, clock), nullptr);
-    EXPECT_TRUE(f.openConnections.empty());
-    EXPECT_TRUE(loop.queues().empty());
+    arrange(f);
+    EXPECT_EQ(SystemPowerMeter::create(f, loop, clock), nullptr) << what;
+    EXPECT_TRUE(f.openConnections.empty()) << what;
+    EXPECT_EQ(loop.pendingEvents(), 0u) << what;
   }
 }
 
-TEST_F(SystemPowerMeterTest, SamplesEverySecondOnItsOwnQueueFromTheStart) {
-  auto meter = start();
-  ASSERT_EQ(queue->timers().size(), 1u);
-  const auto& timer = queue->timers().begin()->second;
-  EXPECT_EQ(timer.firstDelay, 0.0);
-  EXPECT_EQ(timer.interval, 1.0);
-  EXPECT_EQ(timer.leeway, 0.25);
-  EXPECT_EQ(meter->take(), SystemEnergy{});  // nothing sampled yet
-  EXPECT_EQ(meter->latestWatts(), std::nullopt);
-}
-
-TEST_F(SystemPowerMeterTest, IntegratesTrapezoidsBetweenTakes) {
-  auto meter = start();
-  sample(0, 10, 2);
-  sample(1, 12, 4);
-  EXPECT_EQ(meter->take(), (SystemEnergy{11, 3, 1}));
-  EXPECT_EQ(meter->take(), SystemEnergy{});
-  // The last sample stays, so integration continues across the take.
-  sample(1, 14, 0);
-  EXPECT_EQ(meter->take(), (SystemEnergy{13, 2, 1}));
-  EXPECT_EQ(meter->latestWatts(), 14.0);
-  // Unreadable charger power counts as 0 at its end of the interval.
-  sample(0, 10, 6);
-  meter->take();
-  smc.kernelErrorKeys = {"PDTR"};
-  sample(1, 10);
-  EXPECT_EQ(meter->take(), (SystemEnergy{10, 3, 1}));
-}
-
 TEST_F(SystemPowerMeterTest, IntervalsOutsideTheGapRuleAreSkipped) {
-  struct Case {
-    double dt;
-    SystemEnergy expected;
-  };
-  const Case cases[] = {
+  const std::pair<double, SystemEnergy> cases[] = {
       {4.5, {4.5 * 11, 0, 4.5}},
-      {5.0, {}},  // a sleep or stalled queue
-      {6.0, {}},
+      {5.0, {}},   // a sleep or stalled queue
       {0.0, {}},   // a repeated firing at the same instant
       {-3.0, {}},  // the clock was set back
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.dt);
+  for (const auto& [dt, expected] : cases) {
+    SCOPED_TRACE(dt);
     auto meter = start();
-    sample(0, 10);
-    sample(c.dt, 12);
-    EXPECT_EQ(meter->take(), c.expected);
+    sample(dt, 12);
+    EXPECT_EQ(meter->take(), expected);
     // The second sample becomes the base either way.
     sample(1, 14);
     EXPECT_EQ(meter->take(), (SystemEnergy{13, 0, 1}));
@@ -123,52 +74,35 @@ TEST_F(SystemPowerMeterTest, IntervalsOutsideTheGapRuleAreSkipped) {
 
 TEST_F(SystemPowerMeterTest, AFailedSampleLeavesTheLastOneInPlace) {
   auto meter = start();
-  sample(0, 10);
   smc.kernelErrorKeys = {"PSTR"};
-  clock.advance(1);
-  queue->fireAll();
+  sample(1, 99, 99);
   EXPECT_EQ(meter->latestWatts(), 10.0);
   smc.kernelErrorKeys.clear();
-  sample(1, 12);  // bridges both seconds
-  EXPECT_EQ(meter->take(), (SystemEnergy{22, 0, 2}));
+  sample(1, 12, 4);  // bridges both seconds
+  EXPECT_EQ(meter->take(), (SystemEnergy{22, 4, 2}));
+  // Unreadable charger power counts as 0 at its end of the interval.
+  smc.kernelErrorKeys = {"PDTR"};
+  sample(1, 12);
+  EXPECT_EQ(meter->take(), (SystemEnergy{12, 2, 1}));
 
   smc.kernelErrorKeys = {"PSTR"};
-  clock.advance(3);
-  queue->fireAll();
+  sample(3, 99);
   smc.kernelErrorKeys.clear();
   sample(3, 12);  // six seconds since the last good one: skipped
   EXPECT_EQ(meter->take(), SystemEnergy{});
 }
 
-TEST_F(SystemPowerMeterTest, ReadNowAsksTheSMCOnTheQueue) {
-  auto meter = start();
+TEST_F(SystemPowerMeterTest, ReadNowIsNotASampleAndDestructionStopsSampling) {
   smc.setFloat("PSTR", 7.5f);
-  const int syncs = queue->syncCalls();
+  auto meter = SystemPowerMeter::create(smc, loop, clock);  // the loop has not run yet
   EXPECT_EQ(meter->readNow(), 7.5);
-  EXPECT_EQ(queue->syncCalls(), syncs + 1);
-  EXPECT_EQ(meter->latestWatts(), std::nullopt);  // a reading is not a sample
-  smc.resultByteForKey["PSTR"] = 0x84;
-  EXPECT_EQ(meter->readNow(), std::nullopt);
-}
-
-TEST_F(SystemPowerMeterTest, DestructionStopsSamplingAndClosesTheSMC) {
-  auto meter = start();
-  ASSERT_EQ(queue->timers().size(), 1u);
-  sys::Task handler = queue->timers().begin()->second.task;
+  EXPECT_EQ(meter->latestWatts(), std::nullopt);
   meter.reset();
-  EXPECT_TRUE(loop.queues().empty());
   EXPECT_TRUE(smc.openConnections.empty());
-  // A handler that outlived its queue must not touch the meter.
   const std::size_t calls = smc.inputs.size();
-  handler();
+  loop.runFor(5);
   EXPECT_EQ(smc.inputs.size(), calls);
 }
-
-}  // namespace
-}  // namespace ebbwise
-
-namespace ebbwise {
-namespace {
 
 // The meter on the virtual main loop, as the application runs it: its queue
 // and timer are virtual events, and a 5-second take sees five 1-second
@@ -184,17 +118,12 @@ TEST(SystemPowerMeterOnVirtualLoopTest, TakesIntegrateEverySecondAndSkipSleep) {
   loop.runFor(0.5);  // first sample at once
   EXPECT_EQ(meter->take(), (SystemEnergy{}));
   loop.runFor(5);  // samples at 1..5 s
-  auto steady = meter->take();
-  EXPECT_DOUBLE_EQ(steady.seconds, 5);
-  EXPECT_DOUBLE_EQ(steady.joules, 50);
-  EXPECT_DOUBLE_EQ(steady.inJoules, 150);
+  EXPECT_EQ(meter->take(), (SystemEnergy{50, 150, 5}));
 
   // A step to 20 W between two samples is a trapezoid of 15 W for that second.
   loop.scheduleAfter(0.2, [&] { smc.setFloat("PSTR", 20); });
   loop.runFor(2);
-  auto step = meter->take();
-  EXPECT_DOUBLE_EQ(step.seconds, 2);
-  EXPECT_DOUBLE_EQ(step.joules, 15 + 20);
+  EXPECT_EQ(meter->take(), (SystemEnergy{15 + 20, 60, 2}));
 
   // Sleep: the first sample after wake comes long after the previous one, so
   // nothing is integrated across the sleep; integration resumes after it.

@@ -14,47 +14,19 @@ std::vector<std::uint8_t> nativeBytes(const T* values, std::size_t count) {
   return bytes;
 }
 
-constexpr std::uint32_t kProcessObjectList = sys::fourCharCode("prs#");
-
 }  // namespace
-
-void FakeAudioSystem::setBytes(sys::AudioObjectID object, std::uint32_t selector,
-                               std::vector<std::uint8_t> bytes, std::uint32_t scope) {
-  Property property;
-  property.bytes = std::move(bytes);
-  properties_[{object, selector, scope}] = std::move(property);
-}
 
 void FakeAudioSystem::setUInt32(sys::AudioObjectID object, std::uint32_t selector,
                                 std::uint32_t value, std::uint32_t scope) {
-  setBytes(object, selector, nativeBytes(&value, 1), scope);
-}
-
-void FakeAudioSystem::setInt32(sys::AudioObjectID object, std::uint32_t selector,
-                               std::int32_t value) {
-  setBytes(object, selector, nativeBytes(&value, 1));
-}
-
-void FakeAudioSystem::setObjects(sys::AudioObjectID object, std::uint32_t selector,
-                                 const std::vector<sys::AudioObjectID>& ids) {
-  setBytes(object, selector, nativeBytes(ids.data(), ids.size()));
-}
-
-void FakeAudioSystem::setError(sys::AudioObjectID object, std::uint32_t selector,
-                               std::int32_t status, std::uint32_t scope) {
-  properties_[{object, selector, scope}].status = status;
-}
-
-void FakeAudioSystem::overrideSize(sys::AudioObjectID object, std::uint32_t selector,
-                                   std::uint32_t size) {
-  properties_[{object, selector, sys::kAudioObjectPropertyScopeGlobal}].reportedSize = size;
+  property(object, selector, scope) = {nativeBytes(&value, 1)};
 }
 
 void FakeAudioSystem::addProcess(sys::AudioObjectID object, std::int32_t pid, bool runningOutput) {
   processes_.push_back(object);
-  setObjects(sys::kAudioObjectSystemObject, kProcessObjectList, processes_);
+  property(sys::kAudioObjectSystemObject,
+           sys::fourCharCode("prs#")) = {nativeBytes(processes_.data(), processes_.size())};
   setUInt32(object, sys::fourCharCode("piro"), runningOutput ? 1 : 0);
-  setInt32(object, sys::fourCharCode("ppid"), pid);
+  property(object, sys::fourCharCode("ppid")) = {nativeBytes(&pid, 1)};
 }
 
 void FakeAudioSystem::setOutput(sys::AudioObjectID device, std::uint32_t transport,
@@ -77,21 +49,19 @@ const FakeAudioSystem::Property* FakeAudioSystem::find(sys::AudioObjectID object
 std::int32_t FakeAudioSystem::propertyDataSize(sys::AudioObjectID object,
                                                sys::AudioPropertyAddress address,
                                                std::uint32_t& size) {
-  const Property* property = find(object, address);
-  if (!property) return kUnknownProperty;
-  if (property->status != 0) return property->status;
-  size = property->reportedSize.value_or(static_cast<std::uint32_t>(property->bytes.size()));
+  const Property* p = find(object, address);
+  if (!p || p->status != 0) return p ? p->status : kUnknownProperty;
+  size = p->reportedSize.value_or(static_cast<std::uint32_t>(p->bytes.size()));
   return 0;
 }
 
 std::int32_t FakeAudioSystem::propertyData(sys::AudioObjectID object,
                                            sys::AudioPropertyAddress address,
                                            std::span<std::uint8_t> data, std::uint32_t& size) {
-  const Property* property = find(object, address);
-  if (!property) return kUnknownProperty;
-  if (property->status != 0) return property->status;
-  const std::size_t n = std::min({property->bytes.size(), data.size(), std::size_t{size}});
-  std::copy_n(property->bytes.begin(), n, data.begin());
+  const Property* p = find(object, address);
+  if (!p || p->status != 0) return p ? p->status : kUnknownProperty;
+  const std::size_t n = std::min({p->bytes.size(), data.size(), std::size_t{size}});
+  std::copy_n(p->bytes.begin(), n, data.begin());
   size = static_cast<std::uint32_t>(n);
   return 0;
 }

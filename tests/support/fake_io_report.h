@@ -3,42 +3,31 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "sys/io_report.h"
 
 namespace ebbwise::test {
 
-// An IOReport library with one group of simple integer channels. Entries
-// are dictionaries {"ChannelName", "UnitLabel", "Value"}, read back only
-// through the channel accessors; a sample holds the cumulative counters and
-// a delta subtracts them entry by entry.
+// An IOReport library with one group of simple integer channels. Entries are
+// dictionaries {"ChannelName", "UnitLabel", "Value"} read back only through
+// the channel accessors; a sample holds the cumulative counters, and a delta
+// subtracts them entry by entry.
 class FakeIOReport final : public sys::IOReport {
  public:
-  struct Channel {
-    std::optional<std::string> name;  // absent: an entry without a name
-    std::optional<std::string> unit;  // absent: no unit label
-    std::int64_t value = 0;           // cumulative, in the unit
-  };
-
   std::string group = "Energy Model";
-  std::vector<Channel> channels;
+  sys::Value channels = sys::Value::array();
 
-  // Adds a channel and returns its index.
+  // Adds a channel, without a name or a unit label when they are absent, and
+  // returns its index.
   std::size_t add(std::optional<std::string> name, std::optional<std::string> unit,
                   std::int64_t value = 0);
-  // Moves a channel's counter on by `amount` (negative for a counter that
-  // went backwards).
-  void advance(std::size_t channel, std::int64_t amount) { channels[channel].value += amount; }
+  // Moves a channel's counter on by `amount` (negative: it went backwards).
+  void advance(std::size_t channel, std::int64_t amount);
 
   // Hooks for failures.
   bool refuseSubscription = false;
-  bool emptySubscribedChannels = false;
-  int failSamples = 0;                              // the next this many samples fail
-  int failDeltas = 0;                               // the next this many deltas fail
-  std::optional<sys::Value> deltaChannelsOverride;  // replaces a delta's channel list
-
-  int samplesTaken = 0;
+  int failSamples = 0;  // the next this many samples fail
+  int failDeltas = 0;   // the next this many deltas fail
 
   std::optional<sys::Value> copyChannelsInGroup(std::string_view group,
                                                 std::optional<std::string_view> subgroup) override;
@@ -51,10 +40,6 @@ class FakeIOReport final : public sys::IOReport {
   std::optional<std::string> channelName(const sys::Value& channel) override;
   std::optional<std::string> unitLabel(const sys::Value& channel) override;
   std::int64_t simpleIntegerValue(const sys::Value& channel) override;
-
- private:
-  sys::Value snapshot() const;
-  std::optional<sys::IOReportSubscription> subscription_;
 };
 
 }  // namespace ebbwise::test

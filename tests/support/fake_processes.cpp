@@ -7,8 +7,7 @@ namespace ebbwise::test {
 
 std::vector<std::uint8_t> procArgsBuffer(std::string_view executablePath,
                                          const std::vector<std::string>& arguments,
-                                         const std::vector<std::string>& environment,
-                                         std::size_t trailingZeros) {
+                                         const std::vector<std::string>& environment) {
   std::vector<std::uint8_t> bytes(sizeof(std::int32_t));
   const auto argc = static_cast<std::int32_t>(arguments.size());
   std::memcpy(bytes.data(), &argc, sizeof argc);
@@ -20,32 +19,29 @@ std::vector<std::uint8_t> procArgsBuffer(std::string_view executablePath,
   while (bytes.size() % 8 != 0) bytes.push_back(0);
   for (const auto& argument : arguments) appendString(argument);
   for (const auto& entry : environment) appendString(entry);
-  bytes.insert(bytes.end(), trailingZeros, 0);
+  bytes.insert(bytes.end(), 16, 0);
   return bytes;
 }
 
 FakeProcess& FakeProcesses::add(FakeProcess process) {
-  remove(process.pid);
-  table_.push_back(std::move(process));
-  return table_.back();
+  std::erase_if(table_, [&](const FakeProcess& p) { return p.pid == process.pid; });
+  return table_.emplace_back(std::move(process));
 }
 
-FakeProcess* FakeProcesses::find(sys::Pid pid) {
-  const auto it = std::find_if(table_.begin(), table_.end(),
-                               [pid](const FakeProcess& p) { return p.pid == pid; });
+const FakeProcess* FakeProcesses::find(sys::Pid pid) const {
+  const auto it = std::ranges::find(table_, pid, &FakeProcess::pid);
   return it == table_.end() ? nullptr : &*it;
 }
 
-void FakeProcesses::remove(sys::Pid pid) {
-  std::erase_if(table_, [pid](const FakeProcess& p) { return p.pid == pid; });
+const FakeProcess* FakeProcesses::field(sys::Pid pid) const {
+  static const FakeProcess none;
+  const FakeProcess* p = find(pid);
+  return p ? p : &none;
 }
 
 int FakeProcesses::listAllPids(std::span<sys::Pid> buffer) {
-  ++listCalls;
   if (buffer.empty()) {
-    const int count = countAnswer.value_or(static_cast<int>(table_.size()));
-    if (afterCount) afterCount();
-    return count;
+    return countAnswer.value_or(static_cast<int>(table_.size()));
   }
   const std::size_t written = std::min(buffer.size(), table_.size());
   for (std::size_t i = 0; i < written; ++i) buffer[i] = table_[i].pid;
@@ -53,46 +49,16 @@ int FakeProcesses::listAllPids(std::span<sys::Pid> buffer) {
 }
 
 std::optional<sys::RusageV6> FakeProcesses::rusage(sys::Pid pid) {
-  ++rusageCalls;
-  if (beforeRusage) beforeRusage(pid);
   const FakeProcess* p = find(pid);
   if (!p || p->rusageFails) return std::nullopt;
   return sys::RusageV6{p->start, p->energyNJ};
 }
 
-std::optional<std::string> FakeProcesses::executablePath(sys::Pid pid) {
-  ++pathCalls;
-  const FakeProcess* p = find(pid);
-  if (!p) return std::nullopt;
-  return p->path;
-}
-
-std::optional<sys::BSDInfo> FakeProcesses::bsdInfo(sys::Pid pid) {
-  const FakeProcess* p = find(pid);
-  if (!p) return std::nullopt;
-  return p->bsd;
-}
-
-std::optional<std::string> FakeProcesses::currentDirectory(sys::Pid pid) {
-  const FakeProcess* p = find(pid);
-  if (!p) return std::nullopt;
-  return p->cwd;
-}
-
 std::optional<std::vector<std::uint8_t>> FakeProcesses::argumentArea(sys::Pid pid) {
-  const FakeProcess* p = find(pid);
-  if (!p) return std::nullopt;
-  std::vector<std::uint8_t> bytes;
-  if (p->rawProcArgs) {
-    bytes = *p->rawProcArgs;
-  } else if (p->argv) {
-    bytes = procArgsBuffer(p->path.value_or(p->argv->empty() ? "" : p->argv->front()), *p->argv,
-                           p->env);
-  } else {
-    return std::nullopt;
-  }
-  if (p->corruptProcArgs) p->corruptProcArgs(bytes);
-  return bytes;
+  const FakeProcess* p = field(pid);
+  if (!p->argv) return std::nullopt;
+  return procArgsBuffer(p->path.value_or(p->argv->empty() ? "" : p->argv->front()), *p->argv,
+                        p->env);
 }
 
 std::optional<std::size_t> FakeProcesses::procArgsSize(sys::Pid pid) {
@@ -102,7 +68,6 @@ std::optional<std::size_t> FakeProcesses::procArgsSize(sys::Pid pid) {
 }
 
 std::optional<std::size_t> FakeProcesses::procArgs(sys::Pid pid, std::span<std::uint8_t> buffer) {
-  ++procArgsCalls;
   const auto bytes = argumentArea(pid);
   if (!bytes) return std::nullopt;
   const std::size_t written = std::min(buffer.size(), bytes->size());
@@ -114,22 +79,6 @@ sys::Pid FakeProcesses::responsiblePid(sys::Pid pid) {
   const FakeProcess* p = find(pid);
   if (!p) return -1;
   return p->responsible == 0 ? pid : p->responsible;
-}
-
-bool FakeProcesses::kill(sys::Pid pid, int signal) {
-  if (!find(pid)) return false;
-  kills.emplace_back(pid, signal);
-  return true;
-}
-
-std::optional<std::string> StubEnvironment::applicationSupportDirectory() {
-  if (!home) return std::nullopt;
-  return *home + "/Library/Application Support";
-}
-
-std::optional<std::string> StubEnvironment::cacheDirectory() {
-  if (!home) return std::nullopt;
-  return *home + "/Library/Caches";
 }
 
 }  // namespace ebbwise::test

@@ -1,27 +1,22 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
-#include "sys/environment.h"
 #include "sys/processes.h"
 
 namespace ebbwise::test {
 
 // The kernel's argument area for one process, byte by byte: argc (32-bit,
 // native order), the executable path, NUL padding up to an 8-byte boundary,
-// the arguments and the environment strings each NUL-terminated, then
-// `trailingZeros` zero bytes.
+// the arguments and the environment strings each NUL-terminated, then a run
+// of zero bytes.
 std::vector<std::uint8_t> procArgsBuffer(std::string_view executablePath,
                                          const std::vector<std::string>& arguments,
-                                         const std::vector<std::string>& environment,
-                                         std::size_t trailingZeros = 16);
+                                         const std::vector<std::string>& environment);
 
 // One process of the fake table. Absent fields make the matching call fail.
 struct FakeProcess {
@@ -35,67 +30,42 @@ struct FakeProcess {
   std::optional<std::vector<std::string>> argv = {};  // absent: the argument area is unreadable
   std::vector<std::string> env = {};                  // "KEY=value" strings
   sys::Pid responsible = 0;                           // 0: the process itself
-  // Served instead of the buffer built from path, argv and env.
-  std::optional<std::vector<std::uint8_t>> rawProcArgs = {};
-  // Edits the argument area just before it is served.
-  std::function<void(std::vector<std::uint8_t>&)> corruptProcArgs = {};
 };
 
 // A process table that answers the kernel's process calls the way a Mac does.
 class FakeProcesses final : public sys::Processes {
  public:
   // Adds `process`, replacing any with its pid; listed in the order added.
-  // References and pointers into the table last until the next add or remove.
+  // The reference lasts until the next add.
   FakeProcess& add(FakeProcess process);
-  // The table entry for `pid`; nullptr when there is none.
-  FakeProcess* find(sys::Pid pid);
-  void remove(sys::Pid pid);
+
+  sys::Pid own = 1000;  // this program's pid
 
   // Hooks for odd kernel answers.
-  sys::Pid own = 1000;
-  std::optional<int> countAnswer;    // answer to the counting call instead of the table size
-  std::optional<int> listAnswer;     // answer to the filling call instead of the pids written
-  std::function<void()> afterCount;  // runs between the two listing calls
-  std::function<void(sys::Pid)> beforeRusage;        // runs before each rusage read
+  std::optional<int> countAnswer;  // answer to the counting call instead of the table size
+  std::optional<int> listAnswer;   // answer to the filling call instead of the pids written
   std::optional<std::size_t> procArgsSizeAnswer;     // answer to the sizing sysctl for every pid
   std::optional<std::size_t> procArgsWrittenAnswer;  // bytes the filling sysctl claims it wrote
 
-  // Calls seen, for tests that check what the hot path does.
-  int listCalls = 0;
-  int rusageCalls = 0;
-  int pathCalls = 0;
-  int procArgsCalls = 0;
-  std::vector<std::pair<sys::Pid, int>> kills;
-
   int listAllPids(std::span<sys::Pid> buffer) override;
   std::optional<sys::RusageV6> rusage(sys::Pid pid) override;
-  std::optional<std::string> executablePath(sys::Pid pid) override;
-  std::optional<sys::BSDInfo> bsdInfo(sys::Pid pid) override;
-  std::optional<std::string> currentDirectory(sys::Pid pid) override;
+  std::optional<std::string> executablePath(sys::Pid pid) override { return field(pid)->path; }
+  std::optional<sys::BSDInfo> bsdInfo(sys::Pid pid) override { return field(pid)->bsd; }
+  std::optional<std::string> currentDirectory(sys::Pid pid) override { return field(pid)->cwd; }
   std::optional<std::size_t> procArgsSize(sys::Pid pid) override;
   std::optional<std::size_t> procArgs(sys::Pid pid, std::span<std::uint8_t> buffer) override;
   sys::Pid responsiblePid(sys::Pid pid) override;
   sys::Pid ownPid() override { return own; }
-  bool kill(sys::Pid pid, int signal) override;
+  bool kill(sys::Pid pid, int) override { return find(pid) != nullptr; }
 
  private:
+  // The table entry for `pid`; nullptr when there is none.
+  const FakeProcess* find(sys::Pid pid) const;
+  // The entry for `pid`, or an empty one (every field absent) when there is none.
+  const FakeProcess* field(sys::Pid pid) const;
   std::optional<std::vector<std::uint8_t>> argumentArea(sys::Pid pid);
 
   std::vector<FakeProcess> table_;
-};
-
-// Surroundings with a set of existing files and a home folder.
-class StubEnvironment final : public sys::Environment {
- public:
-  std::set<std::string, std::less<>> files;
-  std::optional<std::string> home = "/Users/me";
-
-  bool fileExists(std::string_view path) override { return files.contains(path); }
-  std::optional<std::string> homeDirectory() override { return home; }
-  std::optional<std::string> applicationSupportDirectory() override;
-  std::optional<std::string> cacheDirectory() override;
-  std::optional<std::string> variable(std::string_view) override { return std::nullopt; }
-  sys::OSVersion osVersion() override { return {15, 0, 0}; }
 };
 
 }  // namespace ebbwise::test

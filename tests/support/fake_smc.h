@@ -21,17 +21,13 @@ class FakeSMC final : public sys::SMCUserClient {
   static constexpr int kBadArgument = static_cast<int>(0xE00002C2);
   static constexpr std::uint8_t kKeyNotFound = 0x84;
 
-  struct Key {
-    std::uint32_t type = 0;
-    std::uint32_t size = 0;
-    std::uint8_t attributes = 0;
-    std::vector<std::uint8_t> bytes;  // the value, at most 32 bytes
-  };
-
+  // A key of `type` whose value is `bytes` (at most 32); its size is their count.
+  void setKey(const std::string& key, std::uint32_t type, std::vector<std::uint8_t> bytes) {
+    keys_[key] = {type, std::move(bytes)};
+  }
   // A "flt " key of size 4 holding `value` little-endian.
   void setFloat(const std::string& key, float value);
-  void setKey(const std::string& key, Key value);
-  void removeKey(const std::string& key);
+  void removeKey(const std::string& key) { keys_.erase(key); }
 
   // Hooks for failures.
   bool serviceMissing = false;
@@ -39,19 +35,20 @@ class FakeSMC final : public sys::SMCUserClient {
   std::map<std::string, std::uint8_t> resultByteForKey;  // non-zero result for these keys
 
   // What happened.
-  int infoCalls = 0;                              // command 9
-  int readCalls = 0;                              // command 5
   std::vector<std::vector<std::uint8_t>> inputs;  // every record received
   std::set<sys::SMCConnection> openConnections;
-  int closed = 0;
 
   std::optional<sys::SMCConnection> open() override;
   int callStructMethod(sys::SMCConnection connection, std::uint32_t selector,
                        std::span<const std::uint8_t> input,
                        std::span<std::uint8_t> output) override;
-  void close(sys::SMCConnection connection) override;
+  void close(sys::SMCConnection connection) override { openConnections.erase(connection); }
 
  private:
+  struct Key {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> bytes;
+  };
   std::map<std::string, Key> keys_;
   sys::SMCConnection next_ = 0x1234;
 };
