@@ -18,15 +18,15 @@ std::vector<std::uint8_t> nativeBytes(const T* values, std::size_t count) {
 
 void FakeAudioSystem::setUInt32(sys::AudioObjectID object, std::uint32_t selector,
                                 std::uint32_t value, std::uint32_t scope) {
-  property(object, selector, scope) = {nativeBytes(&value, 1)};
+  property(object, selector, scope) = Property{nativeBytes(&value, 1), 0, std::nullopt};
 }
 
 void FakeAudioSystem::addProcess(sys::AudioObjectID object, std::int32_t pid, bool runningOutput) {
   processes_.push_back(object);
-  property(sys::kAudioObjectSystemObject,
-           sys::fourCharCode("prs#")) = {nativeBytes(processes_.data(), processes_.size())};
+  property(sys::kAudioObjectSystemObject, sys::fourCharCode("prs#")) =
+      Property{nativeBytes(processes_.data(), processes_.size()), 0, std::nullopt};
   setUInt32(object, sys::fourCharCode("piro"), runningOutput ? 1 : 0);
-  property(object, sys::fourCharCode("ppid")) = {nativeBytes(&pid, 1)};
+  property(object, sys::fourCharCode("ppid")) = Property{nativeBytes(&pid, 1), 0, std::nullopt};
 }
 
 void FakeAudioSystem::setOutput(sys::AudioObjectID device, std::uint32_t transport,
