@@ -1,163 +1,108 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 #include <utility>
 
 #include "core/energy_tracker.h"
+#include "core/heavy_app_detector.h"
 #include "core/rolling_watts.h"
 #include "core/smoothed_value.h"
 
 namespace ebbwise {
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
+using Watts = RollingWatts<std::string>;
+using AppWatts = HeavyAppDetector::AppWatts;
+constexpr double kTick = 5.0;
 
-TEST(SmoothedValueTest, WeightGrowsWithElapsedTime) {
+TEST(SmoothedValueTest, WeightGrowsWithElapsedTimeAndBadInputChangesNothing) {
   SmoothedValue s(180);
+  s.add(NAN, 5);   // not even as the first sample
   s.add(10, 1e6);  // the first sample is taken as is, whatever the interval
-  EXPECT_EQ(s.value, 10);
   s.add(20, 5);
   EXPECT_NEAR(*s.value, 10.274, 0.001);
-  s.add(0, 1e6);  // long past the time constant: the sample wins
-  EXPECT_NEAR(*s.value, 0, 1e-9);
-
-  s.reset();
-  s.add(7, 0);
-  EXPECT_EQ(s.value, 7);
-}
-
-TEST(SmoothedValueTest, NoElapsedTimeOrBadSamplesChangeNothing) {
-  SmoothedValue s(180);
-  s.add(nan, 5);  // not even as the first sample
-  s.add(inf, 5);
-  EXPECT_FALSE(s.value);
-  s.add(10, 5);
   // A zero interval with an infinite sample (energy over no time) would
-  // otherwise make the value NaN for good.
-  const std::pair<double, double> ignored[] = {{20, 0},  {20, -30}, {20, nan},
-                                               {inf, 0}, {nan, 5},  {-inf, 5}};
+  // otherwise make the value NaN for good; a negative one would extrapolate.
+  const std::pair<double, double> ignored[] = {
+      {20, 0}, {20, -30}, {20, NAN}, {INFINITY, 0}, {-INFINITY, 5}};
   for (auto [sample, dt] : ignored) {
     s.add(sample, dt);
-    EXPECT_EQ(s.value, 10) << sample << " over " << dt;
+    EXPECT_NEAR(*s.value, 10.274, 0.001) << sample << " over " << dt;
   }
 }
 
-using Watts = RollingWatts<std::string>;
-
-TEST(RollingWattsTest, KeepsTheShortestRunCoveringTheWindow) {
+TEST(RollingWattsTest, KeepsTheShortestRunCoveringTheWindowAndOnlyPositiveTotals) {
   Watts w(30);
   w.add({{"a", 50}}, 5);  // only in the tick that will fall out
-  for (int i = 0; i < 6; ++i) w.add({{"b", 10}}, 5);
-  EXPECT_EQ(w.periods().size(), 6u);
-  EXPECT_EQ(w.coveredSeconds(), 30);
-  EXPECT_FALSE(w.values().contains("a"));
-  EXPECT_DOUBLE_EQ(w.values().at("b"), 2);
-
-  // Irregular spacing: two 20-second ticks are both needed to cover 30.
-  Watts irregular(30);
-  irregular.add({{"a", 20}}, 20);
-  irregular.add({{"a", 60}}, 20);
-  EXPECT_EQ(irregular.periods().size(), 2u);
-  EXPECT_DOUBLE_EQ(irregular.values().at("a"), 2);
-  irregular.add({{"a", 0}}, 40);
-  EXPECT_EQ(irregular.periods().size(), 1u);
-  EXPECT_TRUE(irregular.values().empty());
+  for (int i = 0; i < 6; ++i) w.add({{"b", 10}, {"zero", i % 2 ? 3 : -3}, {"nan", NAN}}, 5);
+  EXPECT_EQ(w.values(), (Watts::Joules{{"b", 2}}));
+  w.keep({});  // what is dropped stays out of later averages too
+  w.add({{"b", 15}}, 5);
+  EXPECT_EQ(w.values(), (Watts::Joules{{"b", 0.5}}));
 }
 
-TEST(RollingWattsTest, ShortWindowsKeepTheNewestTick) {
-  // A 5-second window keeps one tick; a window of no time must not drop the
-  // tick just added (that left nothing to average over).
+// A window of no time must not drop the tick just added (that left nothing to
+// average over); a tick without usable time is ignored.
+TEST(RollingWattsTest, ShortWindowsAndUnusableTicksKeepTheNewestUsableTick) {
   for (double window : {5.0, 0.0, -10.0}) {
     Watts w(window);
     w.add({{"a", 10}}, 5);
     w.add({{"a", 20}}, 5);
-    ASSERT_EQ(w.periods().size(), 1u) << window;
-    EXPECT_DOUBLE_EQ(w.values().at("a"), 4) << window;
+    for (double dt : {0.0, -5.0, double(NAN), double(INFINITY)}) w.add({{"a", 1e3}, {"b", 5}}, dt);
+    EXPECT_EQ(w.periods().size(), 1u) << window;
+    EXPECT_EQ(w.values(), (Watts::Joules{{"a", 4}})) << window;
   }
 }
 
-TEST(RollingWattsTest, TicksWithoutUsableTimeAreIgnored) {
-  Watts w(30);
-  w.add({{"a", 10}}, 5);
-  for (double dt : {0.0, -5.0, nan, inf}) {
-    w.add({{"a", 1000}, {"b", 5}}, dt);
-    EXPECT_EQ(w.periods().size(), 1u) << dt;
-    EXPECT_EQ(w.values(), (Watts::Joules{{"a", 2}})) << dt;
+// Processes started before the launch count from first sight, later ones from
+// birth; a falling counter is a new baseline; a process missing from a scan is
+// forgotten, and a reused pid with a new start time is another process.
+TEST(EnergyTrackerTest, DifferencesCountersPerProcess) {
+  using Deltas = std::unordered_map<ProcessKey, double>;
+  auto sample = [](std::int32_t pid, std::uint64_t start, double joules) {
+    return ProcessSample{ProcessKey{pid, start}, static_cast<std::uint64_t>(joules * 1e9)};
+  };
+  EnergyTracker t(1000);
+  EXPECT_EQ(t.deltas({sample(1, 10, 5), sample(2, 1000, 2), sample(3, 3000, 0)}),
+            (Deltas{{{2, 1000}, 2}}));
+  EXPECT_EQ(t.deltas({sample(1, 10, 5.5), sample(3, 3000, 0.25)}),
+            (Deltas{{{1, 10}, 0.5}, {{3, 3000}, 0.25}}));
+  EXPECT_TRUE(t.deltas({sample(1, 10, 4), sample(3, 3000, 0.25)}).empty());
+  EXPECT_EQ(t.deltas({sample(1, 10, 4.5), sample(2, 1000, 3)}),
+            (Deltas{{{1, 10}, 0.5}, {{2, 1000}, 3}}));
+  t.deltas({sample(2, 1000, 3)});
+  EXPECT_EQ(t.deltas({sample(1, 10, 9), sample(1, 4000, 3)}), (Deltas{{{1, 4000}, 3}}));
+}
+
+// A new app rises from 0 (not from its first sample), crossing 2 W after
+// 180 × ln(w / (w − 2)) seconds: 125 s at 4 W, 45 s at 10 W, never below 2 W.
+TEST(HeavyAppDetector, NewAppCrossesTheThresholdAfterTheSmoothingTime) {
+  for (auto [watts, alertTick] : {std::pair{4.0, 25}, {10.0, 9}, {1.99, 0}}) {
+    HeavyAppDetector detector(2.0, 180.0, 1800.0);
+    int tick = 0;
+    for (int i = 1; i <= 2000 && tick == 0; ++i) {
+      if (!detector.update({{"App", watts * kTick}}, kTick, true, sys::Date{i * kTick}).empty()) {
+        tick = i;
+      }
+    }
+    EXPECT_EQ(tick, alertTick) << watts;
   }
 }
 
-TEST(RollingWattsTest, OnlyPositiveTotalsAreReported) {
-  Watts w(30);
-  w.add({{"zero", 3}, {"neg", -1}, {"nan", nan}, {"pos", 1}}, 5);
-  w.add({{"zero", -3}}, 5);
-  EXPECT_EQ(w.values(), (Watts::Joules{{"pos", 0.1}}));
-}
-
-TEST(RollingWattsTest, KeepFiltersWithoutRecomputing) {
-  Watts w(30);
-  w.add({{"a", 10}, {"b", 20}}, 5);
-  w.add({{"a", 10}, {"b", 20}}, 5);
-  w.keep({"a"});
-  EXPECT_EQ(w.values(), (Watts::Joules{{"a", 2}}));
-  for (const auto& p : w.periods()) EXPECT_FALSE(p.joules.contains("b"));
-
-  w.keep({});
-  EXPECT_TRUE(w.values().empty());
-  EXPECT_EQ(w.periods().size(), 2u);
-  EXPECT_EQ(w.coveredSeconds(), 10);
-
-  // The dropped energy is gone from later averages too.
-  w.add({{"b", 15}}, 5);
-  EXPECT_EQ(w.values(), (Watts::Joules{{"b", 1}}));
-
-  w.reset();
-  EXPECT_TRUE(w.periods().empty());
-  EXPECT_TRUE(w.values().empty());
-  EXPECT_EQ(w.window(), 30);
-}
-
-ProcessSample sample(std::int32_t pid, std::uint64_t start, std::uint64_t nj) {
-  return ProcessSample{ProcessKey{pid, start}, nj};
-}
-
-TEST(EnergyTrackerTest, CountsFromFirstSightOrFromBirth) {
-  EnergyTracker t(1000);
-  auto first =
-      t.deltas({sample(1, 999, 5'000'000'000), sample(2, 1000, 2'000'000'000), sample(3, 5000, 0)});
-  // The old process counts nothing yet; the one started at the boundary counts
-  // its whole counter; one with no energy is absent.
-  EXPECT_EQ(first, (std::unordered_map<ProcessKey, double>{{ProcessKey{2, 1000}, 2.0}}));
-
-  auto second = t.deltas({sample(1, 999, 5'500'000'000), sample(2, 1000, 2'000'000'000),
-                          sample(3, 5000, 250'000'000)});
-  EXPECT_EQ(second, (std::unordered_map<ProcessKey, double>{{ProcessKey{1, 999}, 0.5},
-                                                            {ProcessKey{3, 5000}, 0.25}}));
-}
-
-TEST(EnergyTrackerTest, ACounterThatFallsBecomesTheNewBaseline) {
-  EnergyTracker t(0);
-  t.deltas({sample(1, 10, 9'000'000'000)});
-  EXPECT_TRUE(t.deltas({sample(1, 10, 4'000'000'000)}).empty());
-  EXPECT_EQ(t.last().at(ProcessKey{1, 10}), 4'000'000'000u);
-  auto next = t.deltas({sample(1, 10, 4'000'000'001)});
-  EXPECT_DOUBLE_EQ(next.at(ProcessKey{1, 10}), 1e-9);
-}
-
-TEST(EnergyTrackerTest, ProcessesMissingFromACallAreForgotten) {
-  EnergyTracker t(1000);
-  t.deltas({sample(1, 10, 100), sample(2, 20, 100)});
-  t.deltas({sample(2, 20, 200)});
-  EXPECT_FALSE(t.last().contains(ProcessKey{1, 10}));
-  // Seen again, it is first seen: an old process contributes nothing.
-  auto back = t.deltas({sample(1, 10, 7'000'000'000), sample(2, 20, 300)});
-  EXPECT_EQ(back, (std::unordered_map<ProcessKey, double>{{ProcessKey{2, 20}, 1e-7}}));
-
-  // A reused pid with a new start time is another process.
-  auto reused = t.deltas({sample(1, 10, 7'000'000'000), sample(1, 4000, 3'000'000'000)});
-  EXPECT_EQ(reused, (std::unordered_map<ProcessKey, double>{{ProcessKey{1, 4000}, 3.0}}));
+// With a negligible smoothing time the averages follow each tick exactly.
+TEST(HeavyAppDetector, AlertsOnBatteryFromTheThresholdSortedAndHeldByTheCooldown) {
+  HeavyAppDetector detector(2.0, 1e-9, 1800.0);
+  auto feed = [&](double at, std::unordered_map<std::string, double> watts, bool onBattery = true) {
+    for (auto& entry : watts) entry.second *= kTick;
+    return detector.update(watts, kTick, onBattery, sys::Date{at});
+  };
+  EXPECT_TRUE(feed(-5, {{"High", 9}}, false).empty());
+  EXPECT_EQ(feed(0, {{"Low", 2}, {"High", 9}, {"Quiet", 1.9}}),
+            (AppWatts{{"High", 9}, {"Low", 2}}));
+  EXPECT_TRUE(feed(60, {{"Low", 0.5}, {"High", 9}}).empty());
+  EXPECT_TRUE(feed(1799, {{"Low", 3}, {"High", 9}}).empty()) << "dipped and rose within 30 min";
+  EXPECT_EQ(feed(1800, {{"Low", 3}, {"High", 9}}), (AppWatts{{"High", 9}, {"Low", 3}}));
 }
 
 }  // namespace

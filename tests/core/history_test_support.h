@@ -1,9 +1,8 @@
 #pragma once
 
 #include <sqlite3.h>
-#include <unistd.h>
+#include <stdlib.h>
 
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -21,11 +20,8 @@ namespace ebbwise::test {
 class TempFolder {
  public:
   TempFolder() {
-    static int counter = 0;
-    path_ = std::filesystem::temp_directory_path() /
-            ("ebbwise-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
+    std::string pattern = (std::filesystem::temp_directory_path() / "ebbwise-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
   }
   ~TempFolder() {
     std::error_code ec;
@@ -64,12 +60,7 @@ class RawDatabase {
 };
 
 inline BatteryReading reading(bool onAC, double percent = 80, double watts = -10) {
-  BatteryReading battery;
-  battery.onAC = onAC;
-  battery.percent = percent;
-  battery.watts = watts;
-  battery.remainingWh = 40;
-  return battery;
+  return BatteryReading::make(percent, 40, watts, onAC, false, std::nullopt, std::nullopt);
 }
 
 // Readers whose next answers a test sets. Processes not in `identities` are "app <pid>".
@@ -78,19 +69,14 @@ struct FakeReaders {
   std::optional<ChipEnergy> chip;
   std::unordered_map<std::int32_t, std::uint64_t> gpu;
   std::map<std::int32_t, AppIdentity> identities;
-  int identified = 0;  // calls of `identify`
 
   TrackerReaders readers() {
-    return TrackerReaders{[this] { return chip; }, [this] { return gpu; },
-                          [this] { return system; },
-                          [this](std::int32_t pid) {
-                            ++identified;
-                            auto it = identities.find(pid);
-                            if (it != identities.end()) return it->second;
-                            AppIdentity id;
-                            id.name = "app " + std::to_string(pid);
-                            return id;
-                          }};
+    return {[this] { return chip; }, [this] { return gpu; }, [this] { return system; },
+            [this](std::int32_t pid) {
+              auto it = identities.find(pid);
+              if (it != identities.end()) return it->second;
+              return AppIdentity{"app " + std::to_string(pid), std::nullopt, false};
+            }};
   }
 };
 

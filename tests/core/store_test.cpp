@@ -20,46 +20,6 @@ HistoryRecord minute(double ts, double watts, bool onAC,
   return HistoryRecord{ts, 60, ts / 10, watts, onAC, std::move(apps)};
 }
 
-class FakeEnvironment : public sys::Environment {
- public:
-  std::optional<std::string> dataDir, support;
-  bool fileExists(std::string_view) override { return false; }
-  std::optional<std::string> homeDirectory() override { return std::nullopt; }
-  std::optional<std::string> applicationSupportDirectory() override { return support; }
-  std::optional<std::string> cacheDirectory() override { return std::nullopt; }
-  std::optional<std::string> variable(std::string_view name) override {
-    return name == "EBBWISE_DATA_DIR" ? dataDir : std::nullopt;
-  }
-  sys::OSVersion osVersion() override { return {}; }
-};
-
-TEST(Store, DefaultLocationPrefersANonEmptyDataDir) {
-  FakeEnvironment env;
-  env.support = "/home/u/.local/share";
-  for (auto dir : {std::optional<std::string>(), std::optional<std::string>("")}) {
-    env.dataDir = dir;
-    EXPECT_EQ(Store::defaultURL(env), "/home/u/.local/share/joulemark/history.sqlite");
-  }
-  env.dataDir = "/data";
-  EXPECT_EQ(Store::defaultURL(env), "/data/joulemark/history.sqlite");
-  env = FakeEnvironment{};
-  EXPECT_EQ(Store::defaultURL(env), std::nullopt);
-}
-
-TEST(Store, CreatesItsFolderAndSchemaAndStoresOnlyAppsThatUsedEnergy) {
-  TempFolder folder;
-  std::string path = folder.file("a/b/history.sqlite");
-  Store(path).write(minute(1000, -7.5, false, {{"Mail", 12.5}, {"Idle", 0}, {"Odd", -1}}));
-  RawDatabase raw(path);
-  EXPECT_EQ(raw.text("PRAGMA journal_mode"), "wal");
-  EXPECT_EQ(raw.number("SELECT COUNT(*) FROM sqlite_master WHERE name IN "
-                       "('battery','app_energy','app_meta','i_app_ts','i_bat_ts')"),
-            5);
-  EXPECT_EQ(raw.number("SELECT watts*dt FROM battery WHERE ts=1000 AND pct=100"), -450);
-  EXPECT_EQ(raw.text("SELECT typeof(on_ac) FROM battery"), "integer");
-  EXPECT_EQ(raw.text("SELECT app || joules FROM app_energy"), "Mail12.5");
-}
-
 TEST(Store, UnusableLocationsMakeAStoreThatDoesNothingAndTouchesNothing) {
   TempFolder folder;
   const std::string garbage(5000, 'x');
@@ -72,10 +32,6 @@ TEST(Store, UnusableLocationsMakeAStoreThatDoesNothingAndTouchesNothing) {
       Store store(path);
       EXPECT_FALSE(store.isOpen()) << path;
       store.write(minute(100, -5, false, {{"App", 3}}));
-      store.rememberBundle("App", "/Applications/App.app");
-      store.deleteOlderThan(1e12);
-      EXPECT_EQ(store.drainedJoules(0), 0);
-      EXPECT_TRUE(store.batteryPoints(0).empty());
       EXPECT_FALSE(store.lastRecord());
     }
     EXPECT_FALSE(std::filesystem::exists(path + "-wal")) << path;
@@ -84,49 +40,34 @@ TEST(Store, UnusableLocationsMakeAStoreThatDoesNothingAndTouchesNothing) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), garbage);
 }
 
-TEST(Store, RangeQueriesAndRetention) {
+TEST(Store, QueriesCountOnlyBatteryMinutesAfterTheCutoffAndSkipNullRows) {
   TempFolder folder;
-  Store store(folder.file("history.sqlite"));
-  EXPECT_FALSE(store.lastRecord());
-  store.write(minute(100, -6, false, {{"A", 10}, {"B", 5}}));
-  EXPECT_FALSE(store.lastPluggedIn());             // no on-AC row: MAX is NULL
+  const std::string path = folder.file("history.sqlite");
+  Store store(path);
+  EXPECT_FALSE(store.lastPluggedIn());  // no on-AC row: MAX is NULL
+  store.write(minute(100, -6, false, {{"A", 10}, {"B", 5}, {"Idle", 0}, {"Odd", -1}}));
   store.write(minute(160, 3, false, {{"A", 1}}));  // the pack gained charge on battery
   store.write(minute(220, 30, true, {{"A", 100}, {"C", 7}}));
   store.write(minute(280, -4, false, {{"B", 2}}));
-
-  EXPECT_DOUBLE_EQ(store.drainedJoules(0), 6 * 60 + 4 * 60);
-  EXPECT_DOUBLE_EQ(store.drainedJoules(100), 4 * 60);  // strictly after
+  store.rememberBundle("A", "/old/A.app");
+  store.rememberBundle("A", "/Applications/A.app");
+  // A NULL name (only a hand-edited file holds one) names no row: skipped,
+  // and reading goes on with the rest.
+  RawDatabase raw(path);
+  ASSERT_EQ(raw.exec("INSERT INTO app_energy VALUES(100, NULL, 4);"
+                     "INSERT INTO app_meta VALUES(NULL, '/x.app'), ('B', NULL);"),
+            SQLITE_OK);
+  EXPECT_EQ(raw.text("PRAGMA journal_mode"), "wal");
+  EXPECT_DOUBLE_EQ(store.drainedJoules(100), 4 * 60);  // strictly after, draining minutes only
   EXPECT_DOUBLE_EQ(store.secondsOnBattery(0), 180);
   EXPECT_EQ(store.appJoulesOnBattery(0), (Joules{{"A", 11}, {"B", 7}}));
-  EXPECT_EQ(store.batteryPoints(100), (std::vector<BatteryPoint>{{sys::Date{160}, 16, false},
-                                                                 {sys::Date{220}, 22, true},
-                                                                 {sys::Date{280}, 28, false}}));
-  EXPECT_EQ(store.lastPluggedIn(), 220);
-  EXPECT_EQ(store.firstOnBattery(100)->ts, 160);
-  EXPECT_EQ(store.firstOnBattery(100)->percent, 16);
-  EXPECT_FALSE(store.firstOnBattery(280));
-  EXPECT_EQ(store.lastRecord()->ts, 280);
-
+  EXPECT_EQ(store.bundlePaths(),
+            (std::map<std::string, std::string>{{"A", "/Applications/A.app"}}));
+  EXPECT_EQ(store.batteryPoints(200),
+            (std::vector<BatteryPoint>{{sys::Date{220}, 22, true}, {sys::Date{280}, 28, false}}));
   store.deleteOlderThan(220);  // a row at the cutoff stays
   EXPECT_EQ(store.batteryPoints(0).front().date, sys::Date{220});
   EXPECT_EQ(store.appJoulesOnBattery(0), (Joules{{"B", 2}}));
-}
-
-// A NULL name (only a hand-edited file holds one) names no row: skipped, and
-// reading goes on with the rest.
-TEST(Store, RowsWithNullTextAreSkipped) {
-  TempFolder folder;
-  std::string path = folder.file("history.sqlite");
-  Store store(path);
-  store.write(minute(100, -6, false, {{"A", 10}}));
-  store.rememberBundle("A", "/old/A.app");
-  store.rememberBundle("A", "/Applications/A.app");
-  ASSERT_EQ(RawDatabase(path).exec("INSERT INTO app_energy VALUES(100, NULL, 4);"
-                                   "INSERT INTO app_meta VALUES(NULL, '/x.app'), ('B', NULL);"),
-            SQLITE_OK);
-  EXPECT_EQ(store.appJoulesOnBattery(0), (Joules{{"A", 10}}));
-  EXPECT_EQ(store.bundlePaths(),
-            (std::map<std::string, std::string>{{"A", "/Applications/A.app"}}));
 }
 
 // Another program reading the file in rollback-journal mode keeps COMMIT from

@@ -3,38 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <limits>
 
 #include "core/history_test_support.h"
 
 namespace ebbwise {
 namespace {
 
-using test::ProcessCounters;
-using test::FakeReaders;
 using test::reading;
-using test::TempFolder;
 
 constexpr std::uint64_t kLaunch = 1000;  // processes started before this count from first sight
-
-// The bucket starts where its first tick's interval starts, so the tick 60
-// seconds after that closes it; a power change closes it at once.
-TEST(MinuteBucket, ClosesSixtySecondsAfterItsStartOrAtAPowerChange) {
-  MinuteBucket bucket;
-  for (int i = 1; i <= 11; ++i) {
-    EXPECT_FALSE(bucket.add(i * 5.0, 5, reading(false, 90 - i, i <= 5 ? -6 : -12), {{"A", 1}}));
-  }
-  auto record = bucket.add(60, 5, reading(false), {{"A", 100}});
-  ASSERT_TRUE(record);
-  EXPECT_EQ(*record,
-            (HistoryRecord{55, 55, 79, (5 * -6 + 6 * -12) * 5 / 55.0, false, {{"A", 11}}}));
-  record = bucket.add(65, 5, reading(true, 70, 30), {});
-  ASSERT_TRUE(record);
-  EXPECT_EQ(*record, (HistoryRecord{60, 5, 80, -10, false, {{"A", 100}}}));
-  EXPECT_EQ(bucket.flush(), (HistoryRecord{65, 5, 70, 30, true, {}}));
-  EXPECT_FALSE(bucket.flush());
-}
 
 class TrackerTest : public ::testing::Test {
  protected:
@@ -42,105 +19,78 @@ class TrackerTest : public ::testing::Test {
     return std::make_unique<Tracker>(std::make_unique<Store>(path), sys::Date{now}, kLaunch,
                                      fake.readers());
   }
-  std::vector<HeavyAppAlert> tick(Tracker& tracker, double at, const BatteryReading& battery) {
-    return tracker.tick(sys::Date{at}, battery, processes.samples());
+  void tick(Tracker& tracker, double at, const BatteryReading& battery) {
+    tracker.tick(sys::Date{at}, battery, processes.samples());
   }
 
-  TempFolder folder;
+  test::TempFolder folder;
   std::string path = folder.file("history.sqlite");
-  FakeReaders fake;
-  ProcessCounters processes;
+  test::FakeReaders fake;
+  test::ProcessCounters processes;
 };
 
-TEST_F(TrackerTest, FirstTickAndTicksAfterAGapAreNotAccounted) {
-  for (double gap : {14.9, 15.0, 3600.0}) {
-    const bool accounted = gap < 15;
+TEST_F(TrackerTest, ATickFifteenSecondsOrMoreAfterThePreviousIsNotAccounted) {
+  processes.start(1);
+  for (double gap : {14.9, 15.0}) {
     path = folder.file(std::to_string(gap));
-    processes.start(1, kLaunch + 1, 5);  // born after launch, but its first tick counts nothing
     auto tracker = make();
-    tick(*tracker, 0, reading(false, 77));
-    EXPECT_EQ(tracker->session(), (Session{sys::Date{0}, 77, 0, {}, {}}));
+    tick(*tracker, 0, reading(false));
     processes.use(1, 10);
-    tick(*tracker, 5, reading(false));
-    processes.use(1, 100);
-    tick(*tracker, 5 + gap, reading(false));
-    EXPECT_NEAR(tracker->session()->batteryJoules, accounted ? 50 + 10 * gap : 50, 1e-9) << gap;
-    EXPECT_EQ(tracker->appWatts().empty(), !accounted) << gap;
-    EXPECT_EQ(tracker->processWatts().empty(), !accounted) << gap;
-    processes.use(1, 5);  // the tick after a gap counts again
-    tick(*tracker, 10 + gap, reading(false));
-    EXPECT_EQ(tracker->session()->appJoules.at("app 1"), accounted ? 115 : 15) << gap;
-    tracker->flush();
-    EXPECT_EQ(tracker->store().lastRecord()->ts, 10 + gap);
+    tick(*tracker, gap, reading(false));
+    EXPECT_NEAR(tracker->session()->batteryJoules, gap < 15 ? 10 * gap : 0, 1e-9) << gap;
+    EXPECT_EQ(tracker->appWatts().empty(), gap >= 15) << gap;
   }
 }
 
-TEST_F(TrackerTest, UnplugAndPlugInMoveTheSessionAndTheDrainWindows) {
+TEST_F(TrackerTest, UnplugAndPlugInRestartTheDrainWindows) {
   fake.system = SystemEnergy{50, 150, 5};  // 10 W used, 30 W in
   auto tracker = make();
   for (int t = 0; t <= 20; t += 5) tick(*tracker, t, reading(true, 70, 20));
-  EXPECT_FALSE(tracker->session());
-  EXPECT_EQ(tracker->nowInWatts(), 30);
   EXPECT_EQ(tracker->lastChargeWatts(), 20);
 
   fake.system = SystemEnergy{50, 0, 5};
   tick(*tracker, 25, reading(false, 69));
-  EXPECT_EQ(tracker->session(), (Session{sys::Date{25}, 69, 50, {}, {}}));
+  EXPECT_EQ(tracker->session(), (Session{sys::Date{25}, 69, 50, {}, {}})) << "tick accounted";
   EXPECT_FALSE(tracker->nowDrainWatts()) << "the switching tick feeds no drain window";
-  EXPECT_EQ(tracker->lastChargeWatts(), 0);
   tick(*tracker, 30, reading(false));
   fake.system = SystemEnergy{100, 0, 5};
   tick(*tracker, 35, reading(false));
   EXPECT_EQ(tracker->nowDrainWatts(), 20) << "the 5-second window just after a switch";
-  EXPECT_EQ(tracker->nowUsedWatts(), 20);
   fake.system = SystemEnergy{50, 0, 5};
   for (int t = 40; t <= 55; t += 5) tick(*tracker, t, reading(false));
   EXPECT_DOUBLE_EQ(*tracker->nowDrainWatts(), 70 / 6.0) << "30 s after: ticks 30..55";
   EXPECT_DOUBLE_EQ(*tracker->averageDrainWatts15(), 400 / 35.0) << "since the unplug";
+  EXPECT_DOUBLE_EQ(*tracker->minutesLeft(), 40 / (400 / 35.0) * 60);
 
-  fake.system = SystemEnergy{50, 150, 5};
-  const Session session = *tracker->session();
   tick(*tracker, 60, reading(true));
-  EXPECT_EQ(tracker->session(), session);
-  EXPECT_FALSE(tracker->nowDrainWatts());
-  EXPECT_FALSE(tracker->minutesLeft());
   EXPECT_EQ(tracker->nowInWatts(), 0) << "present on AC even before a tick is windowed";
 }
 
-// Construction prunes rows older than 90 days, loads the bundle paths and finds
-// the session the history shows running; the first tick adopts it.
+// Construction prunes rows older than 90 days and loads the bundle paths; the
+// first tick adopts the session of a last row on battery under 15 minutes old.
 TEST_F(TrackerTest, ConstructionPrunesLoadsAndRestoresARecentSession) {
-  struct Case {
-    double age;
-    bool lastOnAC, firstTickOnAC, adopted;
-  };
-  for (Case c : {Case{899, false, false, true}, Case{900, false, false, false},
-                 Case{600, true, false, false}, Case{600, false, true, false}}) {
-    TempFolder history;
-    path = history.file("h.sqlite");
-    {
-      Store store(path);
-      store.write(HistoryRecord{1000 - Tracker::keepHistory, 60, 50, -5, false, {{"Old", 1}}});
-      store.rememberBundle("A", "/Applications/A.app");
-      store.write(HistoryRecord{880, 60, 99, 40, true, {{"A", 50}}});
-      store.write(HistoryRecord{940, 60, 98, -10, false, {{"A", 30}, {"B", 5}}});
-      store.write(HistoryRecord{1000, 60, 97, -5, false, {{"A", 20}}});
-      store.write(HistoryRecord{1000.5, 0.5, 97, -2, c.lastOnAC, {}});
-    }
-    const double now = 1000.5 + c.age;
-    auto tracker = make(now);
-    EXPECT_EQ(tracker->store().batteryPoints(-1e9).size(), 4u);
-    EXPECT_EQ(tracker->bundlePaths().at("A"), "/Applications/A.app");
-    if (c.firstTickOnAC) tick(*tracker, now - 5, reading(true));
-    tick(*tracker, now, reading(false, 42));
-    if (c.adopted) {
-      EXPECT_EQ(tracker->session(), (Session{sys::Date{880}, 98, 901, {{"A", 50}, {"B", 5}}, {}}));
-    } else {
-      // The unplug tick itself is accounted.
-      double joules = c.firstTickOnAC ? 50 : 0;
-      EXPECT_EQ(tracker->session(), (Session{sys::Date{now}, 42, joules, {}, {}})) << c.age;
-    }
+  {
+    Store store(path);
+    store.write(HistoryRecord{1000 - Tracker::keepHistory, 60, 50, -5, false, {{"Old", 1}}});
+    store.rememberBundle("A", "/Applications/A.app");
+    store.write(HistoryRecord{880, 60, 99, 40, true, {{"A", 50}}});
+    store.write(HistoryRecord{940, 60, 98, -10, false, {{"A", 30}, {"B", 5}}});
+    store.write(HistoryRecord{1000, 60, 97, -5, false, {{"A", 20}}});
   }
+  auto tracker = make(1899);
+  EXPECT_EQ(tracker->store().batteryPoints(-1e9).size(), 3u);
+  EXPECT_EQ(tracker->bundlePaths().at("A"), "/Applications/A.app");
+  EXPECT_FALSE(Tracker::restoreSession(tracker->store(), sys::Date{1900}));
+  tick(*tracker, 1899, reading(false));
+  EXPECT_EQ(tracker->session(), (Session{sys::Date{880}, 98, 900, {{"A", 50}, {"B", 5}}, {}}));
+  // Not when the first tick is on AC (the unplug tick is then accounted), nor
+  // when the last row is on AC.
+  auto plugged = make(1899);
+  tick(*plugged, 1894, reading(true));
+  tick(*plugged, 1899, reading(false, 42));
+  EXPECT_EQ(plugged->session(), (Session{sys::Date{1899}, 42, 50, {}, {}}));
+  plugged->store().write(HistoryRecord{1010, 5, 97, 30, true, {}});
+  EXPECT_FALSE(Tracker::restoreSession(plugged->store(), sys::Date{1100}));
 }
 
 TEST_F(TrackerTest, GraphicsEnergyIsBilledByGPUTimeToTheFirstSampleOfAPid) {
@@ -150,7 +100,6 @@ TEST_F(TrackerTest, GraphicsEnergyIsBilledByGPUTimeToTheFirstSampleOfAPid) {
   auto tracker = make();
   std::vector<ProcessSample> samples{{{1, 1}, 0}, {{2, 1}, 0}, {{2, 5}, 0}, {{3, 1}, 0}};
   tracker->tick(sys::Date{0}, reading(false), samples);
-  EXPECT_FALSE(tracker->chipWatts());
   // pid 9 is not a sampled process: its share is billed to nobody; pid 3 is
   // new to the GPU and gets nothing.
   fake.gpu = {{1, 110}, {2, 130}, {3, 500}, {9, 140}};
@@ -159,20 +108,16 @@ TEST_F(TrackerTest, GraphicsEnergyIsBilledByGPUTimeToTheFirstSampleOfAPid) {
             (std::unordered_map<ProcessKey, double>{{{1, 1}, 8.0 * 10 / 80 / 5},
                                                     {{2, 1}, 8.0 * 30 / 80 / 5}}));
   EXPECT_DOUBLE_EQ(tracker->billedGraphicsWatts(), 8.0 * 40 / 80 / 5);
-  EXPECT_EQ(tracker->chipWatts(), ChipEnergy(0.2, 1.6, 0, 0.2));
   EXPECT_EQ(tracker->lastOffChipWatts(), 12 - 2);
-  // The session keeps the billed part of each app's energy apart.
   EXPECT_EQ(tracker->session()->appGraphicsJoules,
             (std::unordered_map<std::string, double>{{"app 1", 1.0}, {"app 2", 3.0}}));
   // A time that went backwards is ignored: everything goes to pid 3.
   fake.gpu = {{1, 110}, {2, 120}, {3, 600}};
   tracker->tick(sys::Date{10}, reading(false), samples);
   EXPECT_DOUBLE_EQ(tracker->appWatts().at("app 3"), 8.0 / 10);
-  tracker->tick(sys::Date{60}, reading(false), samples);  // a gap empties the chip window
-  EXPECT_EQ(tracker->chipWatts(), ChipEnergy(0, 0, 0, 0));
 }
 
-TEST_F(TrackerTest, ProcessesAreNamedOnceAndDepartedOnesDropped) {
+TEST_F(TrackerTest, DepartedProcessesLeaveTheWindowAndTheNameCache) {
   fake.identities = {{1, {"Xcode", "/Applications/Xcode.app", true}},
                      {2, {"Xcode", "/Applications/Xcode.app", true}},
                      {3, {"Notes", std::nullopt, false}},
@@ -183,14 +128,7 @@ TEST_F(TrackerTest, ProcessesAreNamedOnceAndDepartedOnesDropped) {
     for (int pid : {1, 2, 3}) processes.use(pid, pid);
     tick(*tracker, t, reading(false));
   }
-  EXPECT_EQ(fake.identified, 3);
-  EXPECT_TRUE(tracker->isDevTool("Xcode"));
-  EXPECT_FALSE(tracker->isDevTool("Notes"));
-  EXPECT_DOUBLE_EQ(tracker->appWatts().at("Xcode"), 3.0 / 5);
   EXPECT_EQ(tracker->topProcesses("Xcode", 1), (Tracker::ProcessWatts{{2, 2.0 / 5}}));
-  EXPECT_TRUE(tracker->topProcesses("Xcode", 0).empty());
-  EXPECT_EQ(tracker->rowName(3), "Notes");
-
   // As many processes as before, but one is gone and one is new (with its
   // bundle at a new place).
   processes.live.erase(2);
@@ -205,58 +143,15 @@ TEST_F(TrackerTest, ProcessesAreNamedOnceAndDepartedOnesDropped) {
   tick(*tracker, 30, reading(false));
   EXPECT_FALSE(tracker->rowName(3));
   EXPECT_EQ(tracker->rowName(4), "Xcode");
-
-  Tracker bare(nullptr, sys::Date{0}, kLaunch, TrackerReaders{});
-  bare.tick(sys::Date{0}, reading(false), processes.samples());
-  processes.use(4, 1);
-  bare.tick(sys::Date{5}, reading(false), processes.samples());
-  EXPECT_EQ(bare.rowName(4), "pid 4");
-}
-
-TEST_F(TrackerTest, MinutesLeftUsesTheLongDrainAboveHalfAWatt) {
-  struct Case {
-    double drain;
-    std::optional<std::int64_t> system;
-    std::optional<double> expected;
-  };
-  for (Case c : {Case{0.5, 321, 321.0}, Case{0.51, 321, 40 / 0.51 * 60},
-                 Case{0.4, std::nullopt, std::nullopt}}) {
-    auto tracker = make();
-    BatteryReading battery = reading(false, 50, -c.drain);
-    battery.systemMinutesToEmpty = c.system;
-    tick(*tracker, 0, battery);
-    tick(*tracker, 5, battery);
-    ASSERT_EQ(tracker->minutesLeft().has_value(), c.expected.has_value()) << c.drain;
-    if (c.expected) {
-      EXPECT_NEAR(*tracker->minutesLeft(), *c.expected, 1e-6) << c.drain;
-    }
-  }
-}
-
-TEST_F(TrackerTest, HogsNeedNearlyAFullMinuteSinceTheLastGap) {
-  processes.start(1);
-  processes.start(2);
-  auto tracker = make();
-  for (int i = 0; i <= 11; ++i) {
-    EXPECT_TRUE(tracker->hogs(0).empty()) << i;
-    processes.use(1, 10);  // exactly 2 W
-    processes.use(2, 1);
-    tick(*tracker, i * 5.0, reading(false));
-  }
-  EXPECT_EQ(tracker->hogs(2.0), (Tracker::AppWatts{{"app 1", 2.0}}));
-  EXPECT_EQ(tracker->hogs(0.1), (Tracker::AppWatts{{"app 1", 2.0}, {"app 2", 0.2}}));
-  tick(*tracker, 100, reading(false));
-  EXPECT_TRUE(tracker->hogs(0).empty());
 }
 
 // A meter reading that is not a number would make the session's energy NaN
 // for the rest of the stretch; it counts as no reading.
 TEST_F(TrackerTest, NonFiniteOrShortReadingsCountAsNone) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
   for (SystemEnergy bad :
-       {SystemEnergy{nan, 0, 5}, SystemEnergy{50, INFINITY, 5}, SystemEnergy{50, 0, 0.5}}) {
+       {SystemEnergy{NAN, 0, 5}, SystemEnergy{50, INFINITY, 5}, SystemEnergy{50, 0, 0.5}}) {
     fake.system = bad;
-    fake.chip = ChipEnergy(nan, 0, 0, 0);
+    fake.chip = ChipEnergy(NAN, 0, 0, 0);
     auto tracker = make();
     tick(*tracker, 0, reading(false, 50, -7));
     tick(*tracker, 5, reading(false, 50, -7));
@@ -266,19 +161,127 @@ TEST_F(TrackerTest, NonFiniteOrShortReadingsCountAsNone) {
   }
 }
 
-TEST_F(TrackerTest, KeepsTickingWhenTheHistoryFileIsUnusable) {
-  std::ofstream(path, std::ios::binary) << std::string(3000, 'z');
-  processes.start(1);
-  auto tracker = make();
-  ASSERT_FALSE(tracker->store().isOpen());
-  for (int t = 0; t <= 120; t += 5) {
-    processes.use(1, 5);
-    tick(*tracker, t, reading(false));
+// The scenario: half an hour of a laptop's life, tick by tick. Apps come and
+// go, the lid is closed for a minute, the charger goes in and out, the program
+// restarts. What lands in the history file must add up to the energy fed in.
+struct App {
+  std::int32_t pid;
+  const char* name;
+  double watts;
+};
+constexpr App kApps[] = {
+    {100, "Safari", 1.5}, {101, "Safari", 0.2}, {200, "Xcode", 6.0}, {300, "Mail", 1.0}};
+
+struct Scenario {
+  test::TempFolder folder;
+  std::string path = folder.file("joulemark/history.sqlite");
+  test::FakeReaders fake;
+  test::ProcessCounters processes;
+  std::unique_ptr<Tracker> tracker;
+  std::optional<double> last;
+  int count = 0;
+  double percent = 90;
+  std::vector<std::pair<double, std::string>> alerts;
+  // What was fed in over accounted ticks (not the first after a launch, not
+  // after a gap). Every process is either seen before or born after the launch.
+  std::map<std::string, double> appJoules;
+  double batterySeconds = 0, acSeconds = 0, signedJoules = 0, sessionJoules = 0;
+
+  void launch(double at, std::uint64_t ticks) {
+    tracker = std::make_unique<Tracker>(std::make_unique<Store>(path), sys::Date{at}, ticks,
+                                        fake.readers());
+    last.reset();
   }
-  tracker->flush();
-  EXPECT_EQ(tracker->session()->batteryJoules, 24 * 50);
-  EXPECT_DOUBLE_EQ(tracker->appWatts().at("app 1"), 1.0);
-  EXPECT_EQ(tracker->nowDrainWatts(), 10);
+
+  void run(double from, double to, bool onAC) {
+    for (double t = from; t <= to; t += 5) tick(t, onAC);
+  }
+
+  void tick(double t, bool onAC) {
+    const double dt = last ? t - *last : 5.0;
+    const bool accounted = last && dt < 15;
+    double used = 4.0;  // what no process accounts for
+    for (const App& app : kApps) {
+      if (!processes.live.contains(app.pid)) continue;
+      double joules = app.watts * dt * (1.0 + 0.1 * (++count % 3));  // no two ticks alike
+      processes.use(app.pid, joules);
+      used += joules / dt;
+      if (accounted) appJoules[app.name] += joules;
+    }
+    percent += onAC ? 0.02 : -0.03;
+    BatteryReading battery = test::reading(onAC, percent, onAC ? 20.0 : -used);
+    fake.system = SystemEnergy{used * dt, onAC ? (used + 25) * dt : 0.0, dt};
+    for (const auto& alert : tracker->tick(sys::Date{t}, battery, processes.samples())) {
+      alerts.emplace_back(t, alert.app);
+    }
+    last = t;
+    if (!accounted) return;
+    (onAC ? acSeconds : batterySeconds) += dt;
+    signedJoules += battery.watts * dt;
+    if (!onAC) sessionJoules += used * dt;
+  }
+};
+
+TEST(TrackerScenario, HalfAnHourOfTicksAddsUpInTheHistoryFile) {
+  Scenario s;
+  s.fake.identities = {{100, {"Safari", "/Applications/Safari.app", false}},
+                       {101, {"Safari", "/Applications/Safari.app", false}},
+                       {200, {"Xcode", "/Applications/Xcode.app", true}},
+                       {300, {"Mail", "/System/Applications/Mail.app", false}}};
+  for (int pid : {100, 101, 200}) s.processes.start(pid);
+  s.launch(0, 1'000);
+  s.run(0, 115, false);
+  s.processes.start(300, 1'001);  // born after the launch
+  s.run(120, 395, false);
+  s.processes.live.erase(300);
+  s.run(400, 600, false);
+  s.run(660, 1080, false);  // after a minute with the lid closed
+  EXPECT_NEAR(s.tracker->session()->batteryJoules, s.sessionJoules, 1e-6);
+  s.run(1085, 1320, true);
+  EXPECT_EQ(s.tracker->session()->start, sys::Date{0}) << "kept while on AC";
+  s.sessionJoules = 0;
+  s.run(1325, 1560, false);
+  const Session beforeQuit = *s.tracker->session();
+  s.tracker->flush();
+
+  // A restart a minute later picks the session up from the history; the
+  // minute of the unplug began with the tick before it.
+  s.launch(1620, 5'000);
+  s.tick(1620, false);
+  const Session restored = *s.tracker->session();
+  EXPECT_EQ(restored.start, sys::Date{1320});
+  EXPECT_NEAR(restored.batteryJoules, beforeQuit.batteryJoules, 1e-6);
+  ASSERT_EQ(restored.appJoules.size(), beforeQuit.appJoules.size());
+  for (const auto& [app, joules] : beforeQuit.appJoules) {
+    EXPECT_NEAR(restored.appJoules.at(app), joules, 1e-6) << app;
+  }
+  s.run(1625, 1800, false);
+  EXPECT_NEAR(s.tracker->session()->batteryJoules, s.sessionJoules, 1e-6);
+  s.tracker->flush();
+
+  // Xcode's 6 W and more: one alert after about a minute, none within half an
+  // hour of it, one again after the restart (the cooldown is not kept).
+  ASSERT_EQ(s.alerts.size(), 2u);
+  EXPECT_EQ(s.alerts[0].second + " " + s.alerts[1].second, "Xcode Xcode");
+  EXPECT_LT(s.alerts[0].first, 120);
+  EXPECT_GT(s.alerts[1].first, 1620);
+
+  test::RawDatabase db(s.path);
+  EXPECT_EQ(db.number("SELECT COUNT(DISTINCT app) FROM app_energy"), s.appJoules.size());
+  for (const auto& [app, joules] : s.appJoules) {
+    EXPECT_NEAR(db.number("SELECT SUM(joules) FROM app_energy WHERE app='" + app + "'"), joules,
+                1e-6)
+        << app;
+  }
+  EXPECT_NEAR(db.number("SELECT SUM(dt) FROM battery WHERE on_ac=0"), s.batterySeconds, 1e-6);
+  EXPECT_NEAR(db.number("SELECT SUM(dt) FROM battery WHERE on_ac=1"), s.acSeconds, 1e-6);
+  EXPECT_NEAR(db.number("SELECT SUM(watts*dt) FROM battery"), s.signedJoules, 1e-6);
+  EXPECT_LE(db.number("SELECT MAX(dt) FROM battery"), 60) << "a row holds at most a minute";
+  EXPECT_EQ(db.number("SELECT COUNT(*) FROM app_energy WHERE ts NOT IN (SELECT ts FROM battery)"),
+            0);
+  EXPECT_EQ(db.number("SELECT on_ac FROM battery WHERE ts=1080"), 0) << "closed at the plug-in";
+  EXPECT_EQ(db.text("SELECT bundle_path FROM app_meta WHERE app='Mail'"),
+            "/System/Applications/Mail.app");
 }
 
 }  // namespace
