@@ -695,9 +695,11 @@ TruthSnapshot MachineModel::truth() const {
   for (int i : order) {
     const SimProcess& p = table_.processes[static_cast<std::size_t>(i)];
     ProcessTruth q{p.pid, startTicks(i), p.path, p.row, cpuJoules(i), gpuJoules(i), p.aliveAt(t_)};
-    RowTruth& row = s.rows[p.row];
-    row.cpuJoules += q.cpuJoules;
-    row.gpuJoules += q.gpuJoules;
+    if (!p.row.empty()) {
+      RowTruth& row = s.rows[p.row];
+      row.cpuJoules += q.cpuJoules;
+      row.gpuJoules += q.gpuJoules;
+    }
     s.processes.push_back(std::move(q));
   }
 

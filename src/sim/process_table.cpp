@@ -441,7 +441,11 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
   const std::string home = "/Users/" + m.user;
   for (std::size_t i = 0; i < procs.size(); ++i) {
     auto& p = procs[i];
-    if (entries[i].def.row) {
+    if (p.pid == 0) {
+      // The kernel is never listed (pid 0), so no app row gets its energy:
+      // it is the system's own.
+      p.row.clear();
+    } else if (entries[i].def.row) {
       p.row = *entries[i].def.row;
     } else if (p.path.empty()) {
       p.row = p.id;

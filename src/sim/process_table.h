@@ -36,7 +36,7 @@ struct SimProcess {
   bool own = false;              // the monitor itself
   double energyBeforeStart = 0;  // joules its counter already shows at the scenario start
   double gpuSecondsBeforeStart = 0;
-  std::string row;                     // the row name the identity rules should give it
+  std::string row;                     // the row the identity rules should give it; "" for none
   std::vector<std::uint8_t> procArgs;  // the KERN_PROCARGS2 area
 
   bool aliveAt(double t) const { return start <= t && t < end; }

@@ -47,7 +47,9 @@ struct ProcessTruth {
   sys::Pid pid = 0;
   std::uint64_t startTicks = 0;  // as the kernel stamps it
   std::string path;
-  std::string row;  // the row name the identity rules should give it
+  // The row name the identity rules should give it; empty for the kernel,
+  // which is never listed, so its energy is the system's and no row's.
+  std::string row;
   double cpuJoules = 0;
   double gpuJoules = 0;
   bool running = false;
@@ -70,8 +72,8 @@ struct EnergyTotals {
   double batteryInJoules = 0;   // stored into the battery
   double chargerJoules = 0;     // delivered by the charger
   PartArray parts{};
-  std::vector<ProcessTruth> processes;  // every process that ran, in start order
-  std::map<std::string, RowTruth> rows;
+  std::vector<ProcessTruth> processes;   // every process that ran, in start order
+  std::map<std::string, RowTruth> rows;  // processes with a row, by row name
 
   double part(Part p) const { return parts[static_cast<std::size_t>(p)]; }
   // The parts the chip's energy channels count.

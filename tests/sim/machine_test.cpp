@@ -159,12 +159,14 @@ TEST(MachineTest, DefaultScenarioIsABusyRealisticSession) {
   EXPECT_GT(twoHours.rows.at("WindowServer").gpuJoules, twoHours.rows.at("Safari").gpuJoules);
 
   // Rows as the identity rules name them.
-  for (const char* row :
-       {"Google Chrome", "Safari", "Xcode", "Visual Studio Code", "Claude",
-        "Claude Code (Api-server)", "Webapp \u00B7 npm run dev", "cfprefsd", "kernel_task",
-        "Ebbwise", "Ml-notebooks \u00B7 python train.py --epochs 3"}) {
+  for (const char* row : {"Google Chrome", "Safari", "Xcode", "Visual Studio Code", "Claude",
+                          "Claude Code (Api-server)", "Webapp \u00B7 npm run dev", "cfprefsd",
+                          "Ebbwise", "Ml-notebooks \u00B7 python train.py --epochs 3"}) {
     EXPECT_TRUE(twoHours.rows.count(row)) << row;
   }
+  // The kernel is never listed, so no row stands for it.
+  EXPECT_FALSE(twoHours.rows.count("kernel_task"));
+  EXPECT_FALSE(twoHours.rows.count(""));
   m.advance(3600);
   // A reused pid: two processes, told apart by their start.
   std::set<std::uint64_t> starts;
