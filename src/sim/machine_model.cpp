@@ -713,6 +713,22 @@ TruthSnapshot MachineModel::truth() const {
   return s;
 }
 
+void MachineModel::rowSnapshot(RowSnapshot& out) const {
+  out.seconds = t_;
+  out.systemJoules = at_.system + rate_.system * elapsed();
+  out.rows.assign(table_.rowNames.size(), RowTruth{});
+  // Processes that have not started yet hold nothing, and ended ones keep
+  // what they used, so summing every process is the same as summing those
+  // that ran.
+  for (std::size_t i = 0; i < table_.processes.size(); ++i) {
+    const int row = table_.processes[i].rowIndex;
+    if (row < 0) continue;
+    RowTruth& sum = out.rows[static_cast<std::size_t>(row)];
+    sum.cpuJoules += cpuJoules(static_cast<int>(i));
+    sum.gpuJoules += gpuJoules(static_cast<int>(i));
+  }
+}
+
 double MachineModel::trueMinutesToEmpty() const {
   if (batteryRate_ >= 0) return kInfinity;
   return batteryJoules() / -batteryRate_ / 60;

@@ -453,6 +453,13 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
       p.row = ExpectedRow::of(facts, i, home);
     }
   }
+  std::map<std::string, int> rowIndex;
+  for (auto& p : procs) {
+    if (p.row.empty()) continue;
+    auto [it, added] = rowIndex.try_emplace(p.row, static_cast<int>(table.rowNames.size()));
+    if (added) table.rowNames.push_back(p.row);
+    p.rowIndex = it->second;
+  }
   return table;
 }
 

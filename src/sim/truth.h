@@ -100,6 +100,16 @@ struct TruthInterval : EnergyTotals {
   double averageWatts(double joules) const { return seconds > 0 ? joules / seconds : 0; }
 };
 
+// The whole system's and each row's energy up to one instant: what
+// bookkeeping that runs every tick needs, without the per-process detail of
+// a TruthSnapshot. `rows` follows the machine's row names
+// (`SimulatedMac::rowNames()`), which never change.
+struct RowSnapshot {
+  double seconds = 0;  // since the scenario started
+  double systemJoules = 0;
+  std::vector<RowTruth> rows;
+};
+
 // `later` minus `earlier`; processes are matched by pid and start ticks, rows
 // by name. Processes that started in between count in full.
 TruthInterval interval(const TruthSnapshot& earlier, const TruthSnapshot& later);
