@@ -141,7 +141,7 @@ TEST(EnergyTrackerTest, ACounterThatFallsBecomesTheNewBaseline) {
   EnergyTracker t(0);
   t.deltas({sample(1, 10, 9'000'000'000)});
   EXPECT_TRUE(t.deltas({sample(1, 10, 4'000'000'000)}).empty());
-  EXPECT_EQ(t.last().at(ProcessKey{1, 10}), 4'000'000'000u);
+  EXPECT_EQ(t.lastEnergy(ProcessKey{1, 10}), 4'000'000'000u);
   auto next = t.deltas({sample(1, 10, 4'000'000'001)});
   EXPECT_DOUBLE_EQ(next.at(ProcessKey{1, 10}), 1e-9);
 }
@@ -150,7 +150,7 @@ TEST(EnergyTrackerTest, ProcessesMissingFromACallAreForgotten) {
   EnergyTracker t(1000);
   t.deltas({sample(1, 10, 100), sample(2, 20, 100)});
   t.deltas({sample(2, 20, 200)});
-  EXPECT_FALSE(t.last().contains(ProcessKey{1, 10}));
+  EXPECT_FALSE(t.lastEnergy(ProcessKey{1, 10}));
   // Seen again, it is first seen: an old process contributes nothing.
   auto back = t.deltas({sample(1, 10, 7'000'000'000), sample(2, 20, 300)});
   EXPECT_EQ(back, (std::unordered_map<ProcessKey, double>{{ProcessKey{2, 20}, 1e-7}}));
@@ -158,6 +158,27 @@ TEST(EnergyTrackerTest, ProcessesMissingFromACallAreForgotten) {
   // A reused pid with a new start time is another process.
   auto reused = t.deltas({sample(1, 10, 7'000'000'000), sample(1, 4000, 3'000'000'000)});
   EXPECT_EQ(reused, (std::unordered_map<ProcessKey, double>{{ProcessKey{1, 4000}, 3.0}}));
+}
+
+TEST(EnergyTrackerTest, TellsWhenAProcessLeftOrWasListedTwice) {
+  EnergyTracker t(0);
+  t.deltas({sample(1, 10, 100), sample(2, 20, 100)});
+  EXPECT_FALSE(t.lostOrRepeated());
+  t.deltas({sample(1, 10, 200), sample(2, 20, 200), sample(3, 30, 100)});
+  EXPECT_FALSE(t.lostOrRepeated()) << "a newcomer is no loss";
+  t.deltas({sample(1, 10, 300), sample(3, 30, 200)});
+  EXPECT_TRUE(t.lostOrRepeated());
+  EXPECT_EQ(t.size(), 2u);
+
+  // Listed twice: both readings are measured from the previous call's
+  // counter, and the later one stands.
+  auto twice = t.deltas({sample(1, 10, 400), sample(3, 30, 900), sample(3, 30, 700)});
+  EXPECT_TRUE(t.lostOrRepeated());
+  EXPECT_EQ(twice, (std::unordered_map<ProcessKey, double>{{ProcessKey{1, 10}, 1e-7},
+                                                           {ProcessKey{3, 30}, 5e-7}}));
+  EXPECT_EQ(t.lastEnergy(ProcessKey{3, 30}), 700u);
+  t.deltas({sample(1, 10, 500), sample(3, 30, 800)});
+  EXPECT_FALSE(t.lostOrRepeated());
 }
 
 }  // namespace
