@@ -36,8 +36,10 @@ void fastForward(benchmark::State& state, bool withTruth) {
   for (auto _ : state) {
     std::filesystem::remove_all(folder);
     sim::Simulation simulation(scenario);
-    Monitor monitor(simulation.platform(),
-                    std::make_unique<Store>((folder / "history.sqlite").string()));
+    // A scratch history, as the report command keeps for the simulator.
+    Monitor monitor(
+        simulation.platform(),
+        std::make_unique<Store>((folder / "history.sqlite").string(), Store::Durability::scratch));
     std::unique_ptr<SessionTruth> truth;
     if (withTruth) {
       truth = std::make_unique<SessionTruth>(simulation.mac(), monitor);
@@ -52,10 +54,14 @@ void fastForward(benchmark::State& state, bool withTruth) {
   std::filesystem::remove_all(folder);
 }
 
-void BM_FastForwardDay(benchmark::State& state) { fastForward(state, false); }
+void BM_FastForwardDay(benchmark::State& state) {
+  fastForward(state, false);
+}
 BENCHMARK(BM_FastForwardDay)->Unit(benchmark::kSecond)->Iterations(1);
 
-void BM_FastForwardDayWithTruth(benchmark::State& state) { fastForward(state, true); }
+void BM_FastForwardDayWithTruth(benchmark::State& state) {
+  fastForward(state, true);
+}
 BENCHMARK(BM_FastForwardDayWithTruth)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace

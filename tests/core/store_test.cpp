@@ -46,6 +46,24 @@ TEST(Store, DefaultLocationPrefersANonEmptyDataDir) {
   EXPECT_EQ(Store::defaultURL(env), std::nullopt);
 }
 
+// A scratch history keeps and reads back the same minutes; only its commits
+// stop waiting for the disk.
+TEST(Store, ScratchHistoryStoresTheSameMinutes) {
+  TempFolder folder;
+  std::string path = folder.file("scratch/history.sqlite");
+  {
+    Store scratch(path, Store::Durability::scratch);
+    ASSERT_TRUE(scratch.isOpen());
+    scratch.write(minute(1000, -6, false, {{"Mail", 30}}));
+    scratch.write(minute(1060, -9, false, {{"Mail", 10}, {"Xcode", 50}}));
+    EXPECT_EQ(scratch.drainedJoules(0), 900);
+    EXPECT_EQ(scratch.appJoulesOnBattery(0), (Joules{{"Mail", 40}, {"Xcode", 50}}));
+  }
+  RawDatabase raw(path);
+  EXPECT_EQ(raw.text("PRAGMA journal_mode"), "wal");
+  EXPECT_EQ(raw.number("SELECT SUM(joules) FROM app_energy"), 90);
+}
+
 TEST(Store, CreatesItsFolderAndSchemaAndStoresOnlyAppsThatUsedEnergy) {
   TempFolder folder;
   std::string path = folder.file("a/b/history.sqlite");
