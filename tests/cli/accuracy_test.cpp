@@ -78,8 +78,8 @@ class MonitoredMac {
   void stop() {
     if (!monitor_) return;
     monitor_->willTerminate();
-    monitor_.reset();
     truth_.reset();
+    monitor_.reset();
   }
 
   void runFor(double seconds) { simulation_.runFor(seconds); }
@@ -98,106 +98,89 @@ class MonitoredMac {
   std::unique_ptr<SessionTruth> truth_;
 };
 
-// One simulated hour of the default machine on battery, shared by the tests
-// that read it.
-class DefaultHourTest : public ::testing::Test {
- protected:
-  struct Hour {
-    TempFolder folder;
-    MonitoredMac mac{embedded("default"), folder.file("history.sqlite")};
-    int ticks = 0;
-    // The largest gap between the live rows' sum and the drain they split.
-    double worstRowGap = 0;
-    double worstRowExcess = 0;
+// One simulated hour of the default machine on battery. The checks share the
+// run, so one test holds them all (the test runner starts every test in a
+// process of its own).
+TEST(DefaultHourTest, SessionAppsGraphicsAndLiveRowsMatchTheTruth) {
+  TempFolder folder;
+  MonitoredMac mac(embedded("default"), folder.file("history.sqlite"));
+  int ticks = 0;
+  // How far the live rows' sum fell short of, or went over, the drain they split.
+  double worstRowGap = 0, worstRowExcess = 0;
+  mac.afterTick = [&] {
+    const Monitor& m = mac.monitor();
+    ++ticks;
+    if (!m.nowDrain || *m.nowDrain <= 0) return;
+    double sum = 0;
+    for (const auto& row : m.nowRows) sum += row.watts;
+    worstRowGap = std::max(worstRowGap, *m.nowDrain - sum);
+    worstRowExcess = std::max(worstRowExcess, sum - *m.nowDrain);
   };
+  mac.runFor(3600);
 
-  static void SetUpTestSuite() {
-    hour_ = new Hour;
-    Hour& h = *hour_;
-    h.mac.afterTick = [&h] {
-      const Monitor& m = h.mac.monitor();
-      ++h.ticks;
-      if (!m.nowDrain || *m.nowDrain <= 0) return;
-      double sum = 0;
-      for (const auto& row : m.nowRows) sum += row.watts;
-      h.worstRowGap = std::max(h.worstRowGap, *m.nowDrain - sum);
-      h.worstRowExcess = std::max(h.worstRowExcess, sum - *m.nowDrain);
-    };
-    h.mac.runFor(3600);
-  }
-  static void TearDownTestSuite() {
-    delete hour_;
-    hour_ = nullptr;
-  }
-
-  static Hour* hour_;
-};
-
-DefaultHourTest::Hour* DefaultHourTest::hour_ = nullptr;
-
-TEST_F(DefaultHourTest, SessionEnergyMatchesTheTrueSystemEnergy) {
-  const Monitor& m = hour_->mac.monitor();
+  const Monitor& m = mac.monitor();
   ASSERT_TRUE(m.session);
-  EXPECT_NEAR(*m.lastTickAt - m.session->start, 3600, Monitor::kTickTolerance + Tracker::interval);
-  const double truth = hour_->mac.truth().systemJoules();
-  ASSERT_GT(truth, 10 * kJoulesPerWh);
-  record("relativeError", relativeError(m.session->batteryJoules, truth));
-  EXPECT_LT(relativeError(m.session->batteryJoules, truth), 0.005)
-      << m.session->batteryJoules << " J measured, " << truth << " J true";
-}
-
-// Every app that drew more than a watt-hour is measured within half a percent,
-// under the name the identity rules give it (a misnamed app would show here
-// as a true row without a measured one).
-TEST_F(DefaultHourTest, EveryHeavyAppMatchesItsTrueEnergy) {
-  const Session& session = *hour_->mac.monitor().session;
-  int heavy = 0;
-  double worst = 0;
-  for (const auto& [row, truth] : hour_->mac.truth().rows()) {
-    if (truth.joules() <= kJoulesPerWh) continue;
-    ++heavy;
-    auto measured = session.appJoules.find(row);
-    ASSERT_NE(measured, session.appJoules.end()) << row << " was never measured";
-    worst = std::max(worst, relativeError(measured->second, truth.joules()));
-    EXPECT_LT(relativeError(measured->second, truth.joules()), 0.005)
-        << row << ": " << measured->second << " J measured, " << truth.joules() << " J true";
+  const Session& session = *m.session;
+  const std::map<std::string, sim::RowTruth> trueRows = mac.truth().rows();
+  {
+    SCOPED_TRACE("the session's energy against the true system energy");
+    EXPECT_NEAR(*m.lastTickAt - session.start, 3600, Monitor::kTickTolerance + Tracker::interval);
+    const double truth = mac.truth().systemJoules();
+    ASSERT_GT(truth, 10 * kJoulesPerWh);
+    record("sessionRelativeError", relativeError(session.batteryJoules, truth));
+    EXPECT_LT(relativeError(session.batteryJoules, truth), 0.005)
+        << session.batteryJoules << " J measured, " << truth << " J true";
   }
-  EXPECT_GE(heavy, 5) << "the default hour should have several heavy apps";
-  record("worstRelativeError", worst);
-}
-
-// The chip's graphics energy is billed to the apps by GPU time; each app's
-// share should be its own GPU energy.
-TEST_F(DefaultHourTest, BilledGraphicsMatchesEachAppsTrueGPUEnergy) {
-  const Session& session = *hour_->mac.monitor().session;
-  int graphicsApps = 0;
-  double worst = 0;
-  for (const auto& [row, truth] : hour_->mac.truth().rows()) {
-    if (truth.gpuJoules < 300) continue;
-    ++graphicsApps;
-    auto billed = session.appGraphicsJoules.find(row);
-    ASSERT_NE(billed, session.appGraphicsJoules.end()) << row << " was billed no graphics";
-    worst = std::max(worst, relativeError(billed->second, truth.gpuJoules));
-    EXPECT_LT(relativeError(billed->second, truth.gpuJoules), 0.01)
-        << row << ": " << billed->second << " J billed, " << truth.gpuJoules << " J true";
+  {
+    // Under the name the identity rules give it: a misnamed app would show
+    // here as a true row without a measured one.
+    SCOPED_TRACE("every app above a watt-hour against its true energy");
+    int heavy = 0;
+    double worst = 0;
+    for (const auto& [row, truth] : trueRows) {
+      if (truth.joules() <= kJoulesPerWh) continue;
+      ++heavy;
+      auto measured = session.appJoules.find(row);
+      ASSERT_NE(measured, session.appJoules.end()) << row << " was never measured";
+      worst = std::max(worst, relativeError(measured->second, truth.joules()));
+      EXPECT_LT(relativeError(measured->second, truth.joules()), 0.005)
+          << row << ": " << measured->second << " J measured, " << truth.joules() << " J true";
+    }
+    EXPECT_GE(heavy, 5) << "the default hour should have several heavy apps";
+    record("appWorstRelativeError", worst);
   }
-  EXPECT_GE(graphicsApps, 4);
-  record("worstRelativeError", worst);
-}
-
-// The live breakdown splits the measured drain: its rows add up to it, short
-// only by rows under 5 mW that are left out.
-TEST_F(DefaultHourTest, LiveRowsAddUpToTheMeasuredDrain) {
-  EXPECT_GE(hour_->ticks, 715);
-  record("worstRowGapWatts", hour_->worstRowGap);
-  // Apps, "Other apps", video, macOS and the hardware: at most ten rows can fall under 5 mW.
-  EXPECT_LE(hour_->worstRowGap, 10 * 0.005);
-  EXPECT_LE(hour_->worstRowExcess, 1e-9);
-  const Monitor& m = hour_->mac.monitor();
-  ASSERT_TRUE(m.nowDrain);
-  double fractions = 0;
-  for (const auto& row : m.nowRows) fractions += row.row.fraction;
-  EXPECT_NEAR(fractions, 1.0, 10 * 0.005 / *m.nowDrain);
+  {
+    // The chip's graphics energy is billed to the apps by GPU time; each
+    // app's share should be its own GPU energy.
+    SCOPED_TRACE("each app's billed graphics against its true GPU energy");
+    int graphicsApps = 0;
+    double worst = 0;
+    for (const auto& [row, truth] : trueRows) {
+      if (truth.gpuJoules < 300) continue;
+      ++graphicsApps;
+      auto billed = session.appGraphicsJoules.find(row);
+      ASSERT_NE(billed, session.appGraphicsJoules.end()) << row << " was billed no graphics";
+      worst = std::max(worst, relativeError(billed->second, truth.gpuJoules));
+      EXPECT_LT(relativeError(billed->second, truth.gpuJoules), 0.01)
+          << row << ": " << billed->second << " J billed, " << truth.gpuJoules << " J true";
+    }
+    EXPECT_GE(graphicsApps, 4);
+    record("graphicsWorstRelativeError", worst);
+  }
+  {
+    // The live breakdown splits the measured drain: its rows add up to it,
+    // short only by rows under 5 mW that are left out (apps, "Other apps",
+    // video, macOS and the hardware: at most ten of them).
+    SCOPED_TRACE("the live rows against the drain they split");
+    EXPECT_GE(ticks, 715);
+    record("worstRowGapWatts", worstRowGap);
+    EXPECT_LE(worstRowGap, 10 * 0.005);
+    EXPECT_LE(worstRowExcess, 1e-9);
+    ASSERT_TRUE(m.nowDrain);
+    double fractions = 0;
+    for (const auto& row : m.nowRows) fractions += row.row.fraction;
+    EXPECT_NEAR(fractions, 1.0, 10 * 0.005 / *m.nowDrain);
+  }
 }
 
 // A machine under a load that does not move: the time left from the
