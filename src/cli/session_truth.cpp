@@ -1,5 +1,7 @@
 #include "cli/session_truth.h"
 
+#include <utility>
+
 namespace ebbwise {
 
 namespace {
@@ -8,36 +10,48 @@ constexpr double kGapSeconds = 15.0;
 }  // namespace
 
 SessionTruth::SessionTruth(sim::SimulatedMac& mac, const Monitor& monitor)
-    : mac_(mac), monitor_(monitor), previous_(mac.truth()), lastTick_(monitor.lastTickAt) {}
+    : mac_(mac), monitor_(monitor), lastTick_(monitor.lastTickAt) {
+  mac_.rowSnapshot(previous_);
+  rows_.assign(mac_.rowNames().size(), sim::RowTruth{});
+}
 
 void SessionTruth::tick() {
-  sim::TruthSnapshot now = mac_.truth();
+  mac_.rowSnapshot(current_);
   if (monitor_.session && monitor_.session->start != sessionStart_) {
     sessionStart_ = monitor_.session->start;
     systemJoules_ = 0;
-    rows_.clear();
+    rows_.assign(rows_.size(), sim::RowTruth{});
   }
   double dt = lastTick_ && monitor_.lastTickAt ? *monitor_.lastTickAt - *lastTick_ : 0;
   bool accounted = dt > 0 && dt < kGapSeconds && monitor_.battery && !monitor_.battery->onAC;
   if (accounted && monitor_.session) {
-    sim::TruthInterval step = sim::interval(previous_, now);
-    systemJoules_ += step.systemJoules;
-    for (const auto& [row, truth] : step.rows) {
-      rows_[row].cpuJoules += truth.cpuJoules;
-      rows_[row].gpuJoules += truth.gpuJoules;
+    systemJoules_ += current_.systemJoules - previous_.systemJoules;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+      rows_[i].cpuJoules += current_.rows[i].cpuJoules - previous_.rows[i].cpuJoules;
+      rows_[i].gpuJoules += current_.rows[i].gpuJoules - previous_.rows[i].gpuJoules;
     }
   }
-  previous_ = std::move(now);
+  std::swap(previous_, current_);
   lastTick_ = monitor_.lastTickAt;
+}
+
+std::map<std::string, sim::RowTruth> SessionTruth::rows() const {
+  std::map<std::string, sim::RowTruth> byName;
+  const std::vector<std::string>& names = mac_.rowNames();
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (rows_[i].cpuJoules != 0 || rows_[i].gpuJoules != 0) byName.emplace(names[i], rows_[i]);
+  }
+  return byName;
 }
 
 void SessionTruth::fill(SessionReport& report) {
   report.trueSystemJoules = systemJoules_;
   report.trueMinutesLeft = mac_.trueMinutesToEmpty();
+  const std::map<std::string, sim::RowTruth> byName = rows();
   for (auto& app : report.apps) {
-    auto it = rows_.find(app.name);
-    app.trueJoules = it == rows_.end() ? 0.0 : it->second.joules();
-    app.trueGraphicsJoules = it == rows_.end() ? 0.0 : it->second.gpuJoules;
+    auto it = byName.find(app.name);
+    app.trueJoules = it == byName.end() ? 0.0 : it->second.joules();
+    app.trueGraphicsJoules = it == byName.end() ? 0.0 : it->second.gpuJoules;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/monitor.h"
 #include "app/session_report.h"
@@ -22,8 +23,9 @@ class SessionTruth {
   void tick();
 
   double systemJoules() const { return systemJoules_; }
-  // Per row name, as the identity rules name the machine's processes.
-  const std::map<std::string, sim::RowTruth>& rows() const { return rows_; }
+  // Per row name, as the identity rules name the machine's processes; rows
+  // that used nothing during the session are left out.
+  std::map<std::string, sim::RowTruth> rows() const;
 
   // Puts the true figures beside the measured ones.
   void fill(SessionReport& report);
@@ -31,11 +33,13 @@ class SessionTruth {
  private:
   sim::SimulatedMac& mac_;
   const Monitor& monitor_;
-  sim::TruthSnapshot previous_;
+  // Two snapshots taken in turn, so that a tick allocates nothing.
+  sim::RowSnapshot previous_;
+  sim::RowSnapshot current_;
   std::optional<sys::Date> lastTick_;
   std::optional<sys::Date> sessionStart_;
   double systemJoules_ = 0;
-  std::map<std::string, sim::RowTruth> rows_;
+  std::vector<sim::RowTruth> rows_;  // by the machine's row index
 };
 
 }  // namespace ebbwise

@@ -39,12 +39,39 @@ std::vector<Named> finiteEntries(const WattsByName& map, double& sum) {
   return entries;
 }
 
+// An entry of a map that outlives it: the live breakdown runs every tick
+// over every app, and only the few rows it shows need their names copied.
+struct Borrowed {
+  const std::string* name = nullptr;
+  double value = 0;
+};
+
+// The finite entries of a map and their sum, without copying the names.
+std::vector<Borrowed> borrowFiniteEntries(const WattsByName& map, double& sum) {
+  std::vector<Borrowed> entries;
+  entries.reserve(map.size());
+  sum = 0;
+  for (const auto& [name, value] : map) {
+    if (!std::isfinite(value)) continue;
+    entries.push_back({&name, value});
+    sum += value;
+  }
+  return entries;
+}
+
 // Highest first; equal values by name so that results do not depend on the
 // map's iteration order.
 void sortByValueThenName(std::vector<Named>& entries) {
   std::ranges::sort(entries, [](const Named& a, const Named& b) {
     if (a.value != b.value) return a.value > b.value;
     return a.name < b.name;
+  });
+}
+
+void sortByValueThenName(std::vector<Borrowed>& entries) {
+  std::ranges::sort(entries, [](const Borrowed& a, const Borrowed& b) {
+    if (a.value != b.value) return a.value > b.value;
+    return *a.name < *b.name;
   });
 }
 
@@ -78,7 +105,7 @@ std::vector<RowWatts> nowBreakdown(const WattsByName& appWatts, double totalWatt
   if (chip) parts = finiteParts(*chip);
 
   double appSum = 0;
-  std::vector<Named> apps = finiteEntries(appWatts, appSum);
+  std::vector<Borrowed> apps = borrowFiniteEntries(appWatts, appSum);
   // With chip figures, apps can only have drawn what the processor drew plus
   // the graphics work billed to them; the rest of the total is elsewhere.
   double cap = parts ? parts->processor + billedGraphics : totalWatts;
@@ -90,7 +117,7 @@ std::vector<RowWatts> nowBreakdown(const WattsByName& appWatts, double totalWatt
   double other = 0;
   for (std::size_t i = 0; i < apps.size(); ++i) {
     if (i < limit && apps[i].value >= minWatts) {
-      rows.push_back(apps[i]);
+      rows.push_back({*apps[i].name, apps[i].value});
     } else {
       // Summed directly rather than as a difference, which would leave
       // rounding noise right at the 5 mW threshold.

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -21,11 +23,28 @@ class EnergyTracker {
   // are absent. Processes missing from `samples` are forgotten.
   std::unordered_map<ProcessKey, double> deltas(const std::vector<ProcessSample>& samples);
 
-  const std::unordered_map<ProcessKey, std::uint64_t>& last() const { return last_; }
+  // The counter a process showed in the last call; nothing for a process it
+  // did not list.
+  std::optional<std::uint64_t> lastEnergy(const ProcessKey& key) const;
+  // Processes listed in the last call.
+  std::size_t size() const { return last_.size(); }
+  // Whether the last call missed a process of the call before it, or listed
+  // a process twice.
+  bool lostOrRepeated() const { return lostOrRepeated_; }
 
  private:
-  std::unordered_map<ProcessKey, std::uint64_t> last_;
+  struct Counter {
+    std::uint64_t energyNJ = 0;
+    std::uint64_t baseline = 0;  // what this call's delta was taken from
+    std::uint64_t call = 0;      // the last call that listed the process
+  };
+
+  // Updated in place: from one scan to the next nearly every process stays,
+  // so this spares rebuilding hundreds of entries on every tick.
+  std::unordered_map<ProcessKey, Counter> last_;
   std::uint64_t countFromZeroAfter_;
+  std::uint64_t calls_ = 0;
+  bool lostOrRepeated_ = false;
 };
 
 }  // namespace ebbwise

@@ -10,6 +10,9 @@ namespace ebbwise {
 
 // The energy of the last few ticks per key, reported as average watts over a
 // time window: the shortest run of newest ticks that still covers the window.
+// The averages are worked out when first read after a change, so a window
+// that is fed every tick but read only now and then (per-process power, the
+// last minute's apps) costs little. Not for use from two threads at once.
 template <typename Key>
 class RollingWatts {
  public:
@@ -25,7 +28,10 @@ class RollingWatts {
   double window() const { return window_; }
   const std::deque<Period>& periods() const { return periods_; }
   // Average watts per key over the retained periods; only positive entries.
-  const std::unordered_map<Key, double>& values() const { return values_; }
+  const std::unordered_map<Key, double>& values() const {
+    if (stale_) average();
+    return values_;
+  }
 
   // Records one tick's energy. A tick that covers no time (or an unbounded
   // time) is ignored.
@@ -40,22 +46,8 @@ class RollingWatts {
       total -= periods_.front().dt;
       periods_.pop_front();
     }
-    // The sums are gathered in `values_` itself: from one tick to the next
-    // the keys barely change, so this reuses their entries instead of
-    // allocating a fresh map (hundreds of processes, every tick).
-    for (auto& entry : values_) entry.second = 0;
-    for (const auto& p : periods_) {
-      for (const auto& [key, j] : p.joules) values_[key] += j;
-    }
-    for (auto it = values_.begin(); it != values_.end();) {
-      double w = it->second / total;
-      if (w > 0) {
-        it->second = w;
-        ++it;
-      } else {
-        it = values_.erase(it);
-      }
-    }
+    total_ = total;
+    stale_ = true;
   }
 
   // Forgets every key not in `keys`. `values` is filtered, not recomputed.
@@ -68,6 +60,8 @@ class RollingWatts {
   void reset() {
     periods_.clear();
     values_.clear();
+    stale_ = false;
+    total_ = 0;
   }
 
   double coveredSeconds() const {
@@ -77,9 +71,31 @@ class RollingWatts {
   }
 
  private:
+  void average() const {
+    // The sums are gathered in `values_` itself: from one tick to the next
+    // the keys barely change, so this reuses their entries instead of
+    // allocating a fresh map (hundreds of processes).
+    for (auto& entry : values_) entry.second = 0;
+    for (const auto& p : periods_) {
+      for (const auto& [key, j] : p.joules) values_[key] += j;
+    }
+    for (auto it = values_.begin(); it != values_.end();) {
+      double w = it->second / total_;
+      if (w > 0) {
+        it->second = w;
+        ++it;
+      } else {
+        it = values_.erase(it);
+      }
+    }
+    stale_ = false;
+  }
+
   double window_;
   std::deque<Period> periods_;
-  std::unordered_map<Key, double> values_;
+  double total_ = 0;  // seconds the periods cover, as `add` summed them
+  mutable std::unordered_map<Key, double> values_;
+  mutable bool stale_ = false;  // periods changed since `values_` was worked out
 };
 
 }  // namespace ebbwise

@@ -95,7 +95,7 @@ class Store::Use {
   sqlite3_stmt* stmt_;
 };
 
-Store::Store(const std::string& path) {
+Store::Store(const std::string& path, Durability durability) {
   fs::path parent = fs::path(path).parent_path();
   if (!parent.empty()) {
     std::error_code ec;
@@ -116,6 +116,9 @@ Store::Store(const std::string& path) {
   if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT) {
     sqlite3_close(db);
     return;
+  }
+  if (durability == Durability::scratch) {
+    sqlite3_exec(db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
   }
   db_ = db;
 }

@@ -22,12 +22,18 @@ namespace ebbwise {
 // dropped and reads come back zero, empty or absent.
 class Store {
  public:
+  // How far each commit goes. The history the program keeps waits for the
+  // disk at every minute it writes; a scratch history that is started afresh
+  // on every run (the simulator's) has nothing to lose in a crash and leaves
+  // the writing to the system.
+  enum class Durability { full, scratch };
+
   // A store without a database: every write is dropped, every read is empty.
   Store() = default;
   // Creates the parent folder, opens (or creates) the database and its schema.
   // A file that is not an SQLite database is left untouched and the store
   // stays closed.
-  explicit Store(const std::string& path);
+  explicit Store(const std::string& path, Durability durability = Durability::full);
   ~Store();
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;

@@ -73,15 +73,12 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
   const std::optional<SystemEnergy> sys = usable(readSystem_ ? readSystem_() : std::nullopt);
   const double used = sys ? sys->joules / sys->seconds : std::max(0.0, -battery.watts);
 
+  std::unordered_map<ProcessKey, double> deltas = energy_.deltas(samples);
   // Whether a process of the previous scan is gone from this one. The
   // per-process window only ever holds processes of the previous scan, so
-  // without a departure, dropping everything outside this scan changes nothing.
-  const std::size_t previous = energy_.last().size();
-  std::size_t stayed = 0;
-  for (const auto& sample : samples) stayed += energy_.last().contains(sample.key) ? 1 : 0;
-  std::unordered_map<ProcessKey, double> deltas = energy_.deltas(samples);
-  // A key listed twice would make `stayed` overcount; then assume a departure.
-  const bool departed = stayed != previous || energy_.last().size() != samples.size();
+  // without a departure, dropping everything outside this scan changes
+  // nothing. A key listed twice counts as a departure, to be safe.
+  const bool departed = energy_.lostOrRepeated();
 
   const std::optional<ChipEnergy> chip = usable(readChip_ ? readChip_() : std::nullopt);
   const double billed =
@@ -147,7 +144,6 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
   }
 
   nowApps_.add(appJoules, dt);
-  minuteApps_.add(appJoules, dt);
   nowProcesses_.add(std::move(deltas), dt);
   if (departed) nowProcesses_.keep(live);
 
@@ -181,6 +177,8 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
   for (auto& [app, watts] : detector_.update(appJoules, dt, !battery.onAC, now)) {
     alerts.push_back(HeavyAppAlert{std::move(app), watts});
   }
+  // Last, so the window can keep this tick's map rather than a copy.
+  minuteApps_.add(std::move(appJoules), dt);
   return alerts;
 }
 

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "core/discharge_curve.h"
 #include "core/time_left.h"
 #include "core/tracker.h"
 
@@ -40,7 +41,11 @@ bool Tracker::useQuick() const {
 std::optional<double> Tracker::minutesLeft() const {
   if (!battery_ || battery_->onAC) return std::nullopt;
   if (auto drain = valueOf(longDrain_, kBattery)) {
-    if (auto minutes = TimeLeft::minutesToEmpty(battery_->remainingWh, *drain)) return minutes;
+    // The reported charge times today's voltage overstates what is left: the
+    // rest comes out at falling voltages.
+    const double energyLeft =
+        battery_->remainingWh * DischargeCurve::energyLeftFactor(battery_->percent / 100);
+    if (auto minutes = TimeLeft::minutesToEmpty(energyLeft, *drain)) return minutes;
   }
   if (battery_->systemMinutesToEmpty) return static_cast<double>(*battery_->systemMinutesToEmpty);
   return std::nullopt;

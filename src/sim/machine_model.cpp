@@ -695,9 +695,11 @@ TruthSnapshot MachineModel::truth() const {
   for (int i : order) {
     const SimProcess& p = table_.processes[static_cast<std::size_t>(i)];
     ProcessTruth q{p.pid, startTicks(i), p.path, p.row, cpuJoules(i), gpuJoules(i), p.aliveAt(t_)};
-    RowTruth& row = s.rows[p.row];
-    row.cpuJoules += q.cpuJoules;
-    row.gpuJoules += q.gpuJoules;
+    if (!p.row.empty()) {
+      RowTruth& row = s.rows[p.row];
+      row.cpuJoules += q.cpuJoules;
+      row.gpuJoules += q.gpuJoules;
+    }
     s.processes.push_back(std::move(q));
   }
 
@@ -709,6 +711,22 @@ TruthSnapshot MachineModel::truth() const {
   s.systemWatts = rate_.system;
   s.batteryWatts = batteryRate_;
   return s;
+}
+
+void MachineModel::rowSnapshot(RowSnapshot& out) const {
+  out.seconds = t_;
+  out.systemJoules = at_.system + rate_.system * elapsed();
+  out.rows.assign(table_.rowNames.size(), RowTruth{});
+  // Processes that have not started yet hold nothing, and ended ones keep
+  // what they used, so summing every process is the same as summing those
+  // that ran.
+  for (std::size_t i = 0; i < table_.processes.size(); ++i) {
+    const int row = table_.processes[i].rowIndex;
+    if (row < 0) continue;
+    RowTruth& sum = out.rows[static_cast<std::size_t>(row)];
+    sum.cpuJoules += cpuJoules(static_cast<int>(i));
+    sum.gpuJoules += gpuJoules(static_cast<int>(i));
+  }
 }
 
 double MachineModel::trueMinutesToEmpty() const {

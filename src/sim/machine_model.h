@@ -99,6 +99,8 @@ class MachineModel {
   std::int64_t channelValue(std::size_t channel) const;
 
   TruthSnapshot truth() const;
+  // Fills `out`, reusing its storage.
+  void rowSnapshot(RowSnapshot& out) const;
   double trueMinutesToEmpty() const;
 
   // Monotonic ticks at `t` seconds from the start: the clock's counter does

@@ -441,13 +441,24 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
   const std::string home = "/Users/" + m.user;
   for (std::size_t i = 0; i < procs.size(); ++i) {
     auto& p = procs[i];
-    if (entries[i].def.row) {
+    if (p.pid == 0) {
+      // The kernel is never listed (pid 0), so no app row gets its energy:
+      // it is the system's own.
+      p.row.clear();
+    } else if (entries[i].def.row) {
       p.row = *entries[i].def.row;
     } else if (p.path.empty()) {
       p.row = p.id;
     } else {
       p.row = ExpectedRow::of(facts, i, home);
     }
+  }
+  std::map<std::string, int> rowIndex;
+  for (auto& p : procs) {
+    if (p.row.empty()) continue;
+    auto [it, added] = rowIndex.try_emplace(p.row, static_cast<int>(table.rowNames.size()));
+    if (added) table.rowNames.push_back(p.row);
+    p.rowIndex = it->second;
   }
   return table;
 }

@@ -36,7 +36,8 @@ struct SimProcess {
   bool own = false;              // the monitor itself
   double energyBeforeStart = 0;  // joules its counter already shows at the scenario start
   double gpuSecondsBeforeStart = 0;
-  std::string row;                     // the row name the identity rules should give it
+  std::string row;                     // the row the identity rules should give it; "" for none
+  int rowIndex = -1;                   // of `row` in the table's `rowNames`; -1 for none
   std::vector<std::uint8_t> procArgs;  // the KERN_PROCARGS2 area
 
   bool aliveAt(double t) const { return start <= t && t < end; }
@@ -52,6 +53,7 @@ struct ProcessTable {
   std::vector<SimProcess> processes;
   int own = -1;  // index of the monitor
   sys::Pid maxPid = 0;
+  std::vector<std::string> rowNames;  // every row some process has, in order of first use
 
   // `bootTime` is when the machine booted, in seconds from the scenario
   // start (negative); no process starts before it.

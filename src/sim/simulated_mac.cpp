@@ -70,6 +70,15 @@ TruthSnapshot SimulatedMac::truth() {
   return model_->truth();
 }
 
+void SimulatedMac::rowSnapshot(RowSnapshot& out) {
+  auto lock = model_->sync();
+  model_->rowSnapshot(out);
+}
+
+const std::vector<std::string>& SimulatedMac::rowNames() const {
+  return model_->table().rowNames;
+}
+
 double SimulatedMac::trueMinutesToEmpty() {
   auto lock = model_->sync();
   return model_->trueMinutesToEmpty();

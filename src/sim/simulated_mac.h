@@ -99,6 +99,11 @@ class SimulatedMac {
 
   // Ground truth at the clock's current time.
   TruthSnapshot truth();
+  // The same summed per row, cheap enough for every tick; fills `out`,
+  // reusing its storage.
+  void rowSnapshot(RowSnapshot& out);
+  // The row names `RowSnapshot::rows` follows; fixed for the machine's life.
+  const std::vector<std::string>& rowNames() const;
   // Minutes until the battery is empty at the present power; infinity while
   // it is not draining.
   double trueMinutesToEmpty();

@@ -72,10 +72,12 @@ TruthInterval interval(const TruthSnapshot& earlier, const TruthSnapshot& later)
       q.cpuJoules -= it->second->cpuJoules;
       q.gpuJoules -= it->second->gpuJoules;
     }
+    if (!q.row.empty()) {
+      RowTruth& row = d.rows[q.row];
+      row.cpuJoules += q.cpuJoules;
+      row.gpuJoules += q.gpuJoules;
+    }
     d.processes.push_back(std::move(q));
-    RowTruth& row = d.rows[p.row];
-    row.cpuJoules += d.processes.back().cpuJoules;
-    row.gpuJoules += d.processes.back().gpuJoules;
   }
   return d;
 }

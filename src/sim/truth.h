@@ -47,7 +47,9 @@ struct ProcessTruth {
   sys::Pid pid = 0;
   std::uint64_t startTicks = 0;  // as the kernel stamps it
   std::string path;
-  std::string row;  // the row name the identity rules should give it
+  // The row name the identity rules should give it; empty for the kernel,
+  // which is never listed, so its energy is the system's and no row's.
+  std::string row;
   double cpuJoules = 0;
   double gpuJoules = 0;
   bool running = false;
@@ -70,8 +72,8 @@ struct EnergyTotals {
   double batteryInJoules = 0;   // stored into the battery
   double chargerJoules = 0;     // delivered by the charger
   PartArray parts{};
-  std::vector<ProcessTruth> processes;  // every process that ran, in start order
-  std::map<std::string, RowTruth> rows;
+  std::vector<ProcessTruth> processes;   // every process that ran, in start order
+  std::map<std::string, RowTruth> rows;  // processes with a row, by row name
 
   double part(Part p) const { return parts[static_cast<std::size_t>(p)]; }
   // The parts the chip's energy channels count.
@@ -96,6 +98,16 @@ struct TruthInterval : EnergyTotals {
   double seconds = 0;
 
   double averageWatts(double joules) const { return seconds > 0 ? joules / seconds : 0; }
+};
+
+// The whole system's and each row's energy up to one instant: what
+// bookkeeping that runs every tick needs, without the per-process detail of
+// a TruthSnapshot. `rows` follows the machine's row names
+// (`SimulatedMac::rowNames()`), which never change.
+struct RowSnapshot {
+  double seconds = 0;  // since the scenario started
+  double systemJoules = 0;
+  std::vector<RowTruth> rows;
 };
 
 // `later` minus `earlier`; processes are matched by pid and start ticks, rows
