@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/raw_value.h"
+
 namespace ebbwise {
 
 std::string_view rawValue(FullscreenStyle style) {
@@ -15,10 +17,7 @@ std::string_view rawValue(FullscreenStyle style) {
 }
 
 std::optional<FullscreenStyle> fullscreenStyleFromRawValue(std::string_view raw) {
-  for (FullscreenStyle style : allFullscreenStyles) {
-    if (rawValue(style) == raw) return style;
-  }
-  return std::nullopt;
+  return fromRawValue(allFullscreenStyles, raw);
 }
 
 double opacity(FullscreenStyle style) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/raw_value.h"
+
 namespace ebbwise {
 
 namespace {
@@ -35,10 +37,7 @@ std::string_view rawValue(LineTheme theme) {
 }
 
 std::optional<LineTheme> lineThemeFromRawValue(std::string_view raw) {
-  for (LineTheme theme : allLineThemes) {
-    if (rawValue(theme) == raw) return theme;
-  }
-  return std::nullopt;
+  return fromRawValue(allLineThemes, raw);
 }
 
 std::optional<std::span<const std::uint32_t>> gradient(LineTheme theme) {

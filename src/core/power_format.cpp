@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/raw_value.h"
+
 namespace ebbwise {
 
 namespace {
@@ -38,10 +40,7 @@ std::string_view rawValue(PowerUnit unit) {
 }
 
 std::optional<PowerUnit> powerUnitFromRawValue(std::string_view raw) {
-  for (PowerUnit unit : allPowerUnits) {
-    if (rawValue(unit) == raw) return unit;
-  }
-  return std::nullopt;
+  return fromRawValue(allPowerUnits, raw);
 }
 
 std::string_view label(PowerUnit unit) {
