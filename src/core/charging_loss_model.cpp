@@ -56,9 +56,7 @@ std::optional<ChargingLossModel> ChargingLossModel::fromJSON(const sys::Value& d
 }
 
 std::optional<ChargingLossModel> ChargingLossModel::fromJSONText(std::string_view text) {
-  std::optional<sys::Value> document = JSONFields::parse(text);
-  if (!document) return std::nullopt;
-  return fromJSON(*document);
+  return JSONFields::decode<ChargingLossModel>(text);
 }
 
 }  // namespace ebbwise

@@ -34,6 +34,15 @@ std::optional<std::int64_t> integer(const sys::Value& object, std::string_view k
 // otherwise true, with `out` set to the number or to nothing.
 bool optionalNumber(const sys::Value& object, std::string_view key, std::optional<double>& out);
 
+// A stored document's text decoded by `Type::fromJSON`; nothing when the text
+// is not JSON or the document is not one of `Type`.
+template <typename Type>
+std::optional<Type> decode(std::string_view text) {
+  std::optional<sys::Value> document = parse(text);
+  if (!document) return std::nullopt;
+  return Type::fromJSON(*document);
+}
+
 }  // namespace JSONFields
 
 }  // namespace ebbwise

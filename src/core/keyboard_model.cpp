@@ -32,9 +32,7 @@ std::optional<KeyboardModel> KeyboardModel::fromJSON(const sys::Value& document)
 }
 
 std::optional<KeyboardModel> KeyboardModel::fromJSONText(std::string_view text) {
-  std::optional<sys::Value> document = JSONFields::parse(text);
-  if (!document) return std::nullopt;
-  return fromJSON(*document);
+  return JSONFields::decode<KeyboardModel>(text);
 }
 
 }  // namespace ebbwise

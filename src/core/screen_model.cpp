@@ -94,9 +94,7 @@ std::optional<ScreenModel> ScreenModel::fromJSON(const sys::Value& document) {
 }
 
 std::optional<ScreenModel> ScreenModel::fromJSONText(std::string_view text) {
-  std::optional<sys::Value> document = JSONFields::parse(text);
-  if (!document) return std::nullopt;
-  return fromJSON(*document);
+  return JSONFields::decode<ScreenModel>(text);
 }
 
 }  // namespace ebbwise

@@ -96,9 +96,7 @@ std::optional<SinceCharge> SinceCharge::fromJSON(const sys::Value& document) {
 }
 
 std::optional<SinceCharge> SinceCharge::fromJSONText(std::string_view text) {
-  std::optional<sys::Value> document = JSONFields::parse(text);
-  if (!document) return std::nullopt;
-  return fromJSON(*document);
+  return JSONFields::decode<SinceCharge>(text);
 }
 
 }  // namespace ebbwise

@@ -23,9 +23,7 @@ std::optional<SpeakerModel> SpeakerModel::fromJSON(const sys::Value& document) {
 }
 
 std::optional<SpeakerModel> SpeakerModel::fromJSONText(std::string_view text) {
-  std::optional<sys::Value> document = JSONFields::parse(text);
-  if (!document) return std::nullopt;
-  return fromJSON(*document);
+  return JSONFields::decode<SpeakerModel>(text);
 }
 
 }  // namespace ebbwise
