@@ -12,7 +12,7 @@
 
 #include "app/monitor.h"
 #include "cli/session_truth.h"
-#include "core/store.h"
+#include "history/store.h"
 #include "sim/scenario.h"
 #include "sim/simulation.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/process_scanner.h"
+#include "sensors/processes/process_scanner.h"
 
 using namespace std::string_literals;
 

@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <memory>
 
-#include "core/battery_reading.h"
-#include "core/default_readers.h"
-#include "core/process_scanner.h"
-#include "core/store.h"
-#include "core/tracker.h"
+#include "sensors/power/battery_reading.h"
+#include "accounting/default_readers.h"
+#include "sensors/processes/process_scanner.h"
+#include "history/store.h"
+#include "accounting/tracker.h"
 #include "sim/scenario.h"
 #include "sim/simulation.h"
 #include "sys/clock.h"

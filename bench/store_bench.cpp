@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "core/store.h"
+#include "history/store.h"
 
 namespace {
 

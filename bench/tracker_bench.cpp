@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/tracker.h"
+#include "accounting/tracker.h"
 
 namespace {
 

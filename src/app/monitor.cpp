@@ -1,8 +1,8 @@
 #include "app/monitor.h"
 
-#include "core/audio_playback.h"
-#include "core/default_readers.h"
-#include "core/process_scanner.h"
+#include "sensors/hardware/audio_playback.h"
+#include "accounting/default_readers.h"
+#include "sensors/processes/process_scanner.h"
 
 namespace ebbwise {
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "core/battery_reading.h"
-#include "core/energy_split.h"
-#include "core/screen.h"
-#include "core/session.h"
-#include "core/store.h"
-#include "core/tracker.h"
+#include "sensors/power/battery_reading.h"
+#include "accounting/energy_split.h"
+#include "sensors/hardware/screen.h"
+#include "accounting/session.h"
+#include "history/store.h"
+#include "accounting/tracker.h"
 #include "sys/platform.h"
 
 namespace ebbwise {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/time_left.h"
+#include "base/time_left.h"
 
 namespace ebbwise {
 

@@ -5,7 +5,7 @@
 #include "app/monitor.h"
 #include "app/session_report.h"
 #include "cli/session_truth.h"
-#include "core/store.h"
+#include "history/store.h"
 #include "linux/system_clock.h"
 #include "sim/simulation.h"
 #include "sys/null_platform.h"

@@ -3,9 +3,9 @@
 // machine through the platform calls and move its power.
 #include <gtest/gtest.h>
 
-#include "core/audio_playback.h"
-#include "core/keyboard_light.h"
-#include "core/screen.h"
+#include "sensors/hardware/audio_playback.h"
+#include "sensors/hardware/keyboard_light.h"
+#include "sensors/hardware/screen.h"
 #include "machine_fixture.h"
 
 namespace ebbwise::sim::testing {

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "sensors/processes/process_key.h"
+
+namespace ebbwise {
+
+// Turns cumulative per-process energy counters into the joules each process
+// used since the previous call.
+class EnergyTracker {
+ public:
+  // Processes that started before `countFromZeroAfter` (monotonic ticks) count
+  // only their growth from first sight; later ones count from their birth.
+  explicit EnergyTracker(std::uint64_t countFromZeroAfter)
+      : countFromZeroAfter_(countFromZeroAfter) {}
+
+  // Joules per process since the previous call; processes that did not grow
+  // are absent. Processes missing from `samples` are forgotten.
+  std::unordered_map<ProcessKey, double> deltas(const std::vector<ProcessSample>& samples);
+
+  // The counter a process showed in the last call; nothing for a process it
+  // did not list.
+  std::optional<std::uint64_t> lastEnergy(const ProcessKey& key) const;
+  // Processes listed in the last call.
+  std::size_t size() const { return last_.size(); }
+  // Whether the last call missed a process of the call before it, or listed
+  // a process twice.
+  bool lostOrRepeated() const { return lostOrRepeated_; }
+
+ private:
+  struct Counter {
+    std::uint64_t energyNJ = 0;
+    std::uint64_t baseline = 0;  // what this call's delta was taken from
+    std::uint64_t call = 0;      // the last call that listed the process
+  };
+
+  // Updated in place: from one scan to the next nearly every process stays,
+  // so this spares rebuilding hundreds of entries on every tick.
+  std::unordered_map<ProcessKey, Counter> last_;
+  std::uint64_t countFromZeroAfter_;
+  std::uint64_t calls_ = 0;
+  bool lostOrRepeated_ = false;
+};
+
+}  // namespace ebbwise
