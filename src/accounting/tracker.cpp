@@ -64,6 +64,10 @@ std::optional<Session> Tracker::restoreSession(Store& store, sys::Date now) {
 
 std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& battery,
                                          const std::vector<ProcessSample>& samples) {
+  // A date that is not a number cannot be placed in time: like a tick that
+  // comes too late it is not accounted, and it does not even move the clock,
+  // so the next good tick is measured from the last good one.
+  if (!std::isfinite(now.secondsSince1970)) return {};
   const double dt = lastTick_ ? now - *lastTick_ : 0.0;
   const bool gap = dt <= 0 || dt >= kGapSeconds;
   lastTick_ = now;
