@@ -57,4 +57,17 @@ std::optional<std::uint64_t> EnergyTracker::lastEnergy(const ProcessKey& key) co
   return it->second.energyNJ;
 }
 
+std::optional<ProcessKey> EnergyTracker::missing(std::int32_t pid) const {
+  std::optional<ProcessKey> found;
+  std::uint64_t call = 0;
+  for (const auto& [key, counter] : last_) {
+    if (key.pid != pid || counter.call == calls_) continue;
+    if (!found || counter.call > call || (counter.call == call && key.start > found->start)) {
+      found = key;
+      call = counter.call;
+    }
+  }
+  return found;
+}
+
 }  // namespace ebbwise

@@ -34,6 +34,10 @@ class EnergyTracker {
   // The counter a process showed in the last call; nothing for a process it
   // did not list.
   std::optional<std::uint64_t> lastEnergy(const ProcessKey& key) const;
+  // The process with id `pid` that a recent call listed, when the last call
+  // did not list it: the one listed last (the newest, should two share the
+  // id). Nothing when none is remembered.
+  std::optional<ProcessKey> missing(std::int32_t pid) const;
   // Processes listed in the last call.
   std::size_t size() const { return listed_; }
   // Whether the last call missed a process of the call before it, or listed

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sim/energy_read_faults.h"
+
 namespace ebbwise::sim {
 
 const SimProcess* SimProcesses::live(sys::Pid pid, int* index) const {
@@ -32,6 +34,7 @@ std::optional<sys::RusageV6> SimProcesses::rusage(sys::Pid pid) {
   auto lock = model_.sync();
   int i = -1;
   if (!live(pid, &i)) return std::nullopt;
+  if (energyReadFails(model_, i)) return std::nullopt;
   return sys::RusageV6{model_.startTicks(i), model_.energyNJ(i)};
 }
 

@@ -172,6 +172,21 @@ TEST_F(TrackerTest, GraphicsEnergyIsBilledByGPUTimeToTheFirstSampleOfAPid) {
   EXPECT_DOUBLE_EQ(tracker->appWatts().at("app 3"), 8.0 / 10);
 }
 
+// A process whose energy could not be read in a scan still used the GPU; its
+// share of the graphics energy is its own, not nobody's.
+TEST_F(TrackerTest, AProcessMissingFromAScanKeepsItsGraphicsShare) {
+  fake.chip = ChipEnergy(0, 8, 0, 0);
+  fake.system = SystemEnergy{60, 0, 5};
+  fake.gpu = {{1, 100}, {2, 100}};
+  auto tracker = make();
+  tracker->tick(sys::Date{0}, reading(false), {{{1, 1}, 0}, {{2, 1}, 0}});
+  fake.gpu = {{1, 110}, {2, 130}};
+  tracker->tick(sys::Date{5}, reading(false), {{{1, 1}, 0}});
+  EXPECT_EQ(tracker->session()->appGraphicsJoules,
+            (std::unordered_map<std::string, double>{{"app 1", 2.0}, {"app 2", 6.0}}));
+  EXPECT_DOUBLE_EQ(tracker->billedGraphicsWatts(), 8.0 / 5);
+}
+
 TEST_F(TrackerTest, DepartedProcessesLeaveTheWindowAndTheNameCache) {
   fake.identities = {{1, {"Xcode", "/Applications/Xcode.app", true}},
                      {2, {"Xcode", "/Applications/Xcode.app", true}},
