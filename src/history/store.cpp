@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -11,7 +12,6 @@
 #include <fstream>
 #include <string_view>
 #include <system_error>
-#include <vector>
 
 namespace ebbwise {
 
@@ -60,12 +60,13 @@ constexpr const char* kStatements[] = {
 // The tables the history is made of, with their columns in order.
 struct TableShape {
   const char* name;
-  std::vector<std::string_view> columns;
+  std::array<std::string_view, 5> columns;
+  std::size_t count;
 };
-const TableShape kTables[] = {
-    {"battery", {"ts", "dt", "pct", "watts", "on_ac"}},
-    {"app_energy", {"ts", "app", "joules"}},
-    {"app_meta", {"app", "bundle_path"}},
+constexpr TableShape kTables[] = {
+    {"battery", {"ts", "dt", "pct", "watts", "on_ac"}, 5},
+    {"app_energy", {"ts", "app", "joules"}, 3},
+    {"app_meta", {"app", "bundle_path"}, 2},
 };
 
 // A statement of its own for one check, finalized when it ends.
@@ -123,13 +124,13 @@ bool hasHistoryShape(sqlite3* db) {
     }
     std::size_t i = 0;
     while ((rc = sqlite3_step(columns.get())) == SQLITE_ROW) {
-      if (i >= table.columns.size() || text(columns.get(), 0) != table.columns[i] ||
+      if (i >= table.count || text(columns.get(), 0) != table.columns[i] ||
           sqlite3_column_int(columns.get(), 1) != 0) {
         return false;
       }
       ++i;
     }
-    if (rc != SQLITE_DONE || i != table.columns.size()) return false;
+    if (rc != SQLITE_DONE || i != table.count) return false;
   }
   return true;
 }
