@@ -336,9 +336,12 @@ TEST(ReportCommandTest, JsonReportCarriesTheMeasuredAndTrueFigures) {
   ASSERT_TRUE(report.is_object()) << result.out.substr(0, 200);
 
   EXPECT_EQ(report.value("simulatedSeconds", 0.0), 600.0);
-  for (const char* key : {"batteryJoules", "minutesLeft", "trueSystemJoules", "trueMinutesLeft"}) {
+  for (const char* key : {"batteryJoules", "minutesLeft", "trueSystemJoules", "trueMinutesLeft",
+                          "minutesLeftError"}) {
     EXPECT_TRUE(report.contains(key) && report[key].is_number()) << key;
   }
+  EXPECT_NEAR(report.value("minutesLeftError", 1.0),
+              report.value("minutesLeft", 0.0) / report.value("trueMinutesLeft", 1.0) - 1, 1e-9);
   EXPECT_LT(
       relativeError(report.value("batteryJoules", 0.0), report.value("trueSystemJoules", 1.0)),
       0.005);
