@@ -94,6 +94,15 @@ std::string printable(std::string_view bytes) {
     }
     i += s.size;
   }
+  // A text that starts with a mark (or another character that extends the
+  // one before it) would merge into whatever the terminal shows before it;
+  // it gets the dotted circle that marks stand on when shown alone.
+  if (!out.empty()) {
+    utf8proc_int32_t state = 0;
+    if (!utf8proc_grapheme_break_stateful(' ', scalarAt(out, 0).code, &state)) {
+      out.insert(0, "\u25CC");
+    }
+  }
   return out;
 }
 

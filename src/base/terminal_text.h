@@ -17,7 +17,9 @@ namespace TerminalText {
 // `bytes` as well-formed UTF-8 with every character a terminal would act on
 // instead of show replaced by U+FFFD: C0 and C1 controls (tab and line breaks
 // included), DEL, the line and paragraph separators, and the bidirectional
-// embedding, override and isolate controls that reorder what follows.
+// embedding, override and isolate controls that reorder what follows. A text
+// that starts with a combining mark gets U+25CC before it, so it cannot merge
+// with what is printed before.
 std::string printable(std::string_view bytes);
 
 // The columns a terminal gives to well-formed, printable `text`.

@@ -14,7 +14,9 @@ TEST(TerminalText, PrintableReplacesWhatActsOnTheTerminal) {
   const std::pair<std::string, std::string> cases[] = {
       {"Caf\u00E9 \u5FAE\u4FE1 \U0001F44D\U0001F3FD",
        "Caf\u00E9 \u5FAE\u4FE1 \U0001F44D\U0001F3FD"},
-      {"\x1B]0;owned\x07" "Evil", "\uFFFD]0;owned\uFFFDEvil"},  // title change and bell
+      {"\x1B]0;owned\x07"
+       "Evil",
+       "\uFFFD]0;owned\uFFFDEvil"},  // title change and bell
       {"\x1B[2J\x1B[H", "\uFFFD[2J\uFFFD[H"},
       {"cut\0here"s, "cut\uFFFDhere"},
       {"a\rb\nc\td\x7F", "a\uFFFDb\uFFFDc\uFFFDd\uFFFD"},
@@ -24,6 +26,10 @@ TEST(TerminalText, PrintableReplacesWhatActsOnTheTerminal) {
       {"line\u2028para\u2029", "line\uFFFDpara\uFFFD"},  // separators
       {"bad\xFF\xC3", "bad\uFFFD\uFFFD"},                // not UTF-8
       {"\U0001F468\u200D\U0001F469\u200D\U0001F467", "\U0001F468\u200D\U0001F469\u200D\U0001F467"},
+      // A leading mark would join the cell before it.
+      {"\u0301\U0001F3FD x", "\u25CC\u0301\U0001F3FD x"},
+      {"\u200Dx", "\u25CC\u200Dx"},
+      {"", ""},
   };
   for (const auto& [bytes, shown] : cases)
     EXPECT_EQ(TerminalText::printable(bytes), shown) << bytes;
@@ -70,6 +76,7 @@ TEST(TerminalText, ColumnIsAlwaysExactlyItsWidth) {
       {"re\u0301sume\u0301", 6, false, "re\u0301sume\u0301"},
       {"\x1B[31mred", 8, false, "\uFFFD[31mred"},
       {"anything", 0, false, ""},
+      {"\u0301\U0001F3FD", 4, true, "  \u25CC\u0301\U0001F3FD"},
   };
   for (const auto& [text, columns, right, cell] : cases) {
     const std::string got = TerminalText::column(text, columns, right);
