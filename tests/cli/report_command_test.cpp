@@ -10,8 +10,8 @@
 #include <fstream>
 #include <map>
 
-#include "support/history_test_support.h"
 #include "sim/scenario.h"
+#include "support/history_test_support.h"
 #include "sys/value.h"
 
 namespace ebbwise {
