@@ -77,6 +77,10 @@ class Store {
 
   // Whether the database is open; a store that is not does nothing.
   bool isOpen() const { return db_ != nullptr; }
+  // Whether minutes can be written: open, and not read-only.
+  bool isWritable() const;
+  // The file it was asked to keep the history in.
+  const std::string& path() const { return path_; }
 
  private:
   enum Sql : std::size_t {
@@ -109,6 +113,7 @@ class Store {
   double sum(Sql sql, double since);
   void rollback();
 
+  std::string path_;
   sqlite3* db_ = nullptr;
   std::array<sqlite3_stmt*, kSqlCount> statements_{};
 };

@@ -11,6 +11,10 @@
 #include <set>
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "sim/embedded_scenarios.h"
 #include "sys/value.h"
 
@@ -753,22 +757,43 @@ Scenario::Parsed Scenario::parse(std::string_view text, std::string_view name) {
 }
 
 Scenario::Parsed Scenario::load(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec))
-    return {std::nullopt, path + ": is a folder, not a file"};
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // Opened without waiting (a FIFO would block until a writer comes) and
+  // checked on the open descriptor, so the file read is the file checked: a
+  // device such as /dev/zero never ends, and no scenario is megabytes long.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     // The reason matters to the user: a typo in the name reads differently
     // from a file they may not open.
-    int error = errno;
-    std::string reason = error ? std::strerror(error) : "cannot open it";
-    if (!std::filesystem::exists(path, ec)) reason = "no such file";
+    const int error = errno;
+    std::string reason = error == ENOENT ? "no such file" : std::strerror(error);
     return {std::nullopt, path + ": cannot read the file (" + reason + ")"};
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) return {std::nullopt, path + ": cannot read the file"};
-  return parse(text.str(), path);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return {std::nullopt, path + ": cannot read the file"};
+  if (S_ISDIR(info.st_mode)) return {std::nullopt, path + ": is a folder, not a file"};
+  if (!S_ISREG(info.st_mode)) return {std::nullopt, path + ": is not a regular file"};
+  const std::string tooLarge =
+      path + ": is too large for a scenario (over " + std::to_string(kMaxFileBytes >> 20) + " MiB)";
+  if (info.st_size > static_cast<off_t>(kMaxFileBytes)) return {std::nullopt, tooLarge};
+  // The file may grow while it is read; one byte past the limit is enough to
+  // tell.
+  std::string text;
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return {std::nullopt, path + ": cannot read the file (" + std::strerror(errno) + ")"};
+    }
+    text.append(buffer, static_cast<std::size_t>(got));
+    if (text.size() > kMaxFileBytes) return {std::nullopt, tooLarge};
+  }
+  return parse(text, path);
 }
 
 Scenario::Parsed Scenario::embedded(std::string_view name) {

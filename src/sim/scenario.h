@@ -222,8 +222,9 @@ struct Scenario {
   // Reads a scenario from JSON text; `name` names it in error messages.
   // Never throws.
   static Parsed parse(std::string_view text, std::string_view name);
-  // Reads a scenario file.
+  // Reads a scenario file: a regular file of at most `kMaxFileBytes`.
   static Parsed load(const std::string& path);
+  static constexpr std::size_t kMaxFileBytes = 4 << 20;
   // One of the scenarios built into the program, by name ("default").
   static Parsed embedded(std::string_view name);
 };

@@ -39,6 +39,7 @@ std::vector<sys::AudioObjectID> processObjects(sys::AudioSystem& audio) {
   // The list may have shrunk between the two calls; only whole ids count.
   std::vector<sys::AudioObjectID> objects(std::min<std::size_t>(size, bytes.size()) /
                                           sizeof(sys::AudioObjectID));
+  if (objects.empty()) return {};
   std::memcpy(objects.data(), bytes.data(), objects.size() * sizeof(sys::AudioObjectID));
   return objects;
 }

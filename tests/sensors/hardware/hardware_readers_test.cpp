@@ -71,6 +71,21 @@ TEST(AudioPlaybackTest, PlayingPIDs) {
       {"list fails", 2, [](Audio& a) { a.property(1, list).status = 1852797029; }, {}},
       {"garbled size", 2, [](Audio& a) { a.property(1, list).reportedSize = 0xFFFFFFF0u; }, {}},
       {"cut inside an id", 2, [](Audio& a) { a.property(1, list).bytes.resize(5); }, {501}},
+      // Every process quit between the size call and the data call.
+      {"emptied after the size call",
+       2,
+       [](Audio& a) {
+         a.property(1, list).reportedSize = 20;
+         a.property(1, list).bytes.clear();
+       },
+       {}},
+      {"shrunk below one id",
+       2,
+       [](Audio& a) {
+         a.property(1, list).reportedSize = 20;
+         a.property(1, list).bytes.resize(3);
+       },
+       {}},
       {"piro short", 2, [](Audio& a) { a.property(40, piro).bytes.resize(2); }, {733}},
       {"ppid fails", 2, [](Audio& a) { a.property(40, ppid).status = 1; }, {733}},
   };
