@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "machine_fixture.h"
 
 namespace ebbwise::sim {
@@ -12,6 +15,15 @@ using testing::chipCounters;
 using testing::Machine;
 using testing::quietScenario;
 using testing::smcCall;
+
+// A unit label without its padding, micro spelt "u".
+std::string plainUnit(std::string unit) {
+  for (const char* micro : {"\u00B5", "\u03BC"}) {
+    if (auto at = unit.find(micro); at != std::string::npos) unit.replace(at, 2, "u");
+  }
+  std::erase(unit, ' ');
+  return unit;
+}
 
 class SMCTest : public ::testing::Test {
  protected:
@@ -77,18 +89,82 @@ TEST(IOReportTest, ChannelNamesAndUnitsFollowTheChipGeneration) {
     for (const auto& e : (*channels)["IOReportChannels"])
       units[*r.channelName(e)] = *r.unitLabel(e);
     for (const auto& [name, unit] : units) {
-      const char* expected = name == "GPU Energy" ? "nJ" : name == "apciec2 Energy" ? "uJ" : "mJ";
-      EXPECT_EQ(unit, expected) << c.chip << " " << name;
+      const char* expected = name == "GPU Energy"                            ? "nJ"
+                             : name == "apciec2 Energy" || name == "DISP0_0" ? "uJ"
+                                                                             : "mJ";
+      EXPECT_EQ(plainUnit(unit), expected) << c.chip << " " << name;
     }
     for (const auto& name : c.present) EXPECT_TRUE(units.count(name)) << c.chip << " " << name;
     for (const auto& name : c.absent) EXPECT_FALSE(units.count(name)) << c.chip << " " << name;
-    // The processor's clusters add up to its total, as on a real chip.
+    // The processor's clusters add up to its total within the rounding of the
+    // total's own counter.
     auto counters = chipCounters(r);
     std::int64_t parts = 0;
     for (const char* name : {"ECPU", "PCPU", "EACC_CPU", "PACC0_CPU", "PACC_0", "MCPU0_0"})
       parts += counters.count(name) ? counters.at(name) : 0;
-    EXPECT_EQ(parts, counters.at("CPU Energy")) << c.chip;
+    EXPECT_NEAR(parts, counters.at("CPU Energy"), 12) << c.chip;
     EXPECT_GT(counters.at("CPU Energy"), 60 * 4 * 1000 * 0.8);
+  }
+}
+
+// The labels as chips spell them: padded, micro with the micro sign or the
+// Greek mu; a plain machine spells them all alike.
+TEST(IOReportTest, UnitLabelsComeInThePlatformsSpellings) {
+  for (const char* labels : {"varied", "plain"}) {
+    Machine m(quietScenario(std::string(R"("platform": {"unitLabels": ")") + labels + "\"}"));
+    auto& r = m.mac->ioReport();
+    std::set<std::string> spellings;
+    const auto channels = r.copyChannelsInGroup("Energy Model", std::nullopt);
+    ASSERT_TRUE(channels);
+    for (const auto& e : (*channels)["IOReportChannels"]) spellings.insert(*r.unitLabel(e));
+    const std::set<std::string> plain = {"mJ", "uJ", "nJ"};
+    if (std::string(labels) == "plain") {
+      EXPECT_EQ(spellings, plain);
+    } else {
+      for (const char* spelling : {"mJ ", " mJ", "\u00B5J", "\u03BCJ", "nJ"})
+        EXPECT_TRUE(spellings.contains(spelling)) << '"' << spelling << '"';
+    }
+  }
+}
+
+// Now and then a sample fails, and a machine set not to fail never does.
+// The processor's total equals the sum of its clusters only where the
+// scenario keeps it as that sum.
+TEST(IOReportTest, SamplesFailNowAndThenAndTheCPUTotalKeepsItsOwnCount) {
+  struct Case {
+    const char* platform;
+    bool fails, ownTotal;
+  };
+  for (const Case& c : {Case{R"("failedSamples": 0.2, "cpuTotal": "sum")", true, false},
+                        Case{R"("failedSamples": 0, "cpuTotal": "own")", false, true}}) {
+    SCOPED_TRACE(c.platform);
+    Machine m(quietScenario(std::string("\"platform\": {") + c.platform + "}",
+                            R"("processes": [{"path": "/bin/w", "cpu": 3.3, "gpu": 1}])"));
+    auto& r = m.mac->ioReport();
+    sys::Value subscribed;
+    auto sub =
+        r.createSubscription(*r.copyChannelsInGroup("Energy Model", std::nullopt), subscribed);
+    ASSERT_TRUE(sub);
+    int failed = 0, differing = 0;
+    for (int i = 0; i < 200; ++i) {
+      m.advance(0.9);
+      auto sample = r.createSamples(*sub, subscribed);
+      if (!sample) {
+        ++failed;
+        continue;
+      }
+      std::map<std::string, std::int64_t> v;
+      for (const auto& e : (*sample)["IOReportChannels"])
+        v[*r.channelName(e)] = r.simpleIntegerValue(e);
+      if (v["EACC_CPU"] + v["PACC0_CPU"] != v["CPU Energy"]) ++differing;
+    }
+    if (c.fails) {
+      EXPECT_GT(failed, 20);
+      EXPECT_LT(failed, 60);
+    } else {
+      EXPECT_EQ(failed, 0);
+    }
+    EXPECT_EQ(differing > 0, c.ownTotal) << differing;
   }
 }
 
