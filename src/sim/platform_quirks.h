@@ -22,7 +22,7 @@ struct PlatformQuirks {
   // sum of its clusters' published integers.
   bool cpuTotalOwnCounter = true;
   // Whether the SMC has the charger-power key "PDTR"; by default every
-  // generation but the first.
+  // generation but the second.
   std::optional<bool> chargerPowerKey;
   // Share of SMC calls that fail for a moment (a busy controller, a timeout).
   double smcErrors = 0.001;
@@ -39,7 +39,7 @@ struct PlatformQuirks {
   // device of their own and neither device has a data source.
   bool outputDataSource = false;
 
-  bool hasChargerPowerKey(int chip) const { return chargerPowerKey.value_or(chip >= 2); }
+  bool hasChargerPowerKey(int chip) const { return chargerPowerKey.value_or(chip != 2); }
   bool hasKeyboardBacklightIDs(int chip) const { return keyboardBacklightIDs.value_or(chip <= 3); }
 };
 

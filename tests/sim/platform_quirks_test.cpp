@@ -34,8 +34,8 @@ TEST(SMCQuirksTest, TheChargerPowerKeyIsMissingOnSomeModels) {
     const char* setting;
     bool present;
   };
-  for (const Case& c : {Case{1, "", false}, Case{2, "", true}, Case{4, "", true},
-                        Case{1, R"(, "chargerPowerKey": true)", true},
+  for (const Case& c : {Case{1, "", true}, Case{2, "", false}, Case{4, "", true},
+                        Case{2, R"(, "chargerPowerKey": true)", true},
                         Case{3, R"(, "chargerPowerKey": false)", false}}) {
     SCOPED_TRACE("chip " + std::to_string(c.chip) + c.setting);
     Machine m(quietScenario("\"chip\": " + std::to_string(c.chip) + ", " +
