@@ -20,7 +20,6 @@ namespace {
 
 using testing::Machine;
 using testing::quietScenario;
-using testing::smcCall;
 
 std::string platform(const std::string& settings) {
   return "\"platform\": {" + settings + "}";
@@ -43,32 +42,6 @@ TEST(SMCQuirksTest, TheChargerPowerKeyIsMissingOnSomeModels) {
     EXPECT_TRUE(smc->readFloat("PSTR"));
     EXPECT_EQ(smc->readFloat("PDTR").has_value(), c.present);
   }
-}
-
-TEST(SMCQuirksTest, CallsFailNowAndThenAndOpensMayBeRefused) {
-  Machine m(quietScenario(platform(R"("smcErrors": 0.2, "smcOpenFailures": 2)"),
-                          R"("processes": [{"path": "/bin/w", "cpu": 3}])"));
-  auto& client = m.mac->smc();
-  EXPECT_FALSE(client.open());
-  EXPECT_FALSE(client.open());
-  auto c = client.open();
-  ASSERT_TRUE(c);
-  int kernel = 0, resultByte = 0, good = 0;
-  for (int i = 0; i < 400; ++i) {
-    m.advance(0.5);
-    auto answer = smcCall(client, *c, "PSTR", 5, 4);
-    if (answer.kernelReturn != 0) {
-      ++kernel;
-    } else if (answer.result() != 0) {
-      ++resultByte;
-    } else {
-      ++good;
-    }
-  }
-  // Both kinds of failure, about a fifth of the calls in all.
-  EXPECT_GT(kernel, 15);
-  EXPECT_GT(resultByte, 15);
-  EXPECT_GT(good, 280);
 }
 
 // The tracker's system-power reader keeps trying while the SMC refuses to
