@@ -55,7 +55,14 @@
 // while asleep); its energy counter is its CPU energy only (its GPU energy
 // shows in the graphics channels, its GPU time in the accelerator's user
 // clients). Each process knows the row name the identity rules should give
-// it, and the truth sums energy per row.
+// it, and the truth sums energy per row. As on a Mac, the kernel keeps other
+// users' processes from the monitor (unless the scenario runs it as root):
+// they have no row, and their energy is the system's.
+//
+// Platform differences. Where real Macs are awkward (unit labels spelt
+// several ways, failed samples, busy SMC calls, missing keys and selectors,
+// idle accelerator clients, headphones as a device of their own) the machine
+// is too, as its scenario's platform setting says (`PlatformQuirks`).
 
 #include <memory>
 #include <optional>

@@ -19,10 +19,14 @@ sys::Date startOf(const Scenario& scenario) {
 Simulation::Simulation(Scenario scenario) : start_(startOf(scenario)), loop_(start_) {
   mac_ = std::make_unique<SimulatedMac>(std::move(scenario), loop_.clock());
   for (const SleepSpan& span : mac_->sleeps()) {
-    // Run late (after a hibernation that covered its start), a sleep lasts
-    // only what is left of it.
-    loop_.scheduleAfter(span.start - loop_.now(),
-                        [this, end = span.end] { loop_.suspend(end - loop_.now()); });
+    loop_.scheduleAfter(span.start - loop_.now(), [this, end = span.end] {
+      // Run late (after a hibernation that covered its start), a sleep lasts
+      // only what is left of it.
+      loop_.suspend(end - loop_.now());
+      // A battery that ran out meanwhile keeps the machine off: nothing due
+      // may run at the wake.
+      if (mac_->hibernating()) loop_.stop();
+    });
   }
 }
 

@@ -82,6 +82,29 @@ TEST(HibernationTest, AnEmptyBatteryHibernatesUntilAChargerWakesIt) {
               loop.clock().timebase().secondsToTicks(0.001));
 }
 
+// Asleep with little charge left, the battery runs out during the sleep:
+// the machine does not wake at the sleep's end but only once a charger
+// has brought it back.
+TEST(HibernationTest, ABatteryThatRunsOutDuringASleepKeepsTheMachineOff) {
+  Simulation simulation(parse(R"({
+    "machine": {"backgroundDaemons": 0, "battery": {"full": 5000, "percent": 2}},
+    "processes": [{"path": "/bin/w", "cpu": 1}],
+    "events": [{"at": "1m", "type": "sleep", "duration": "12h"},
+               {"at": "14h", "type": "plug", "watts": 96}]})"));
+  std::vector<double> ticks;
+  simulation.loop().scheduleRepeating(5, 0, [&] { ticks.push_back(simulation.elapsed()); });
+  simulation.runFor(13 * 3600);
+  std::vector<Hibernation> spans = simulation.mac().hibernations();
+  ASSERT_EQ(spans.size(), 1u);
+  const double ranOut = spans[0].start - simulation.mac().startDate();
+  EXPECT_GT(ranOut, 60);
+  EXPECT_LT(ranOut, 12 * 3600);
+  EXPECT_LE(ticks.back(), 60);  // nothing ran at the sleep's end
+  simulation.runFor(2 * 3600);
+  ASSERT_TRUE(simulation.mac().hibernations()[0].end);
+  EXPECT_GT(ticks.back(), 14 * 3600);
+}
+
 // A scenario built in code may carry any date; the machine then starts at
 // the default one rather than overflowing its stamps or freezing its clock.
 TEST(SimulationTest, AStartDateOutOfRangeRunsAtTheDefaultDate) {
