@@ -108,6 +108,13 @@ std::string SessionReport::table(std::size_t appLimit) const {
     if (truth) left += "   (really " + minutesText(trueMinutesLeft) + ")";
     line(left);
   }
+  for (const RunOut& out : batteryRanOut) {
+    line("The battery ran out after " + TimeLeft::format(out.afterSeconds / 60) +
+         (out.hibernatedSeconds
+              ? ": the Mac hibernated for " + TimeLeft::format(*out.hibernatedSeconds / 60) +
+                    ", until a charger woke it"
+              : ": the Mac hibernated and was still off at the end"));
+  }
   line("");
 
   if (!sessionSeconds) {
@@ -194,6 +201,12 @@ sys::Value SessionReport::json() const {
   if (trueSystemJoules) {
     out["trueSystemJoules"] = *trueSystemJoules;
     out["trueMinutesLeft"] = orNull(trueMinutesLeft);
+    sys::Value ranOut = sys::Value::array();
+    for (const RunOut& r : batteryRanOut) {
+      ranOut.push_back(
+          {{"afterSeconds", r.afterSeconds}, {"hibernatedSeconds", orNull(r.hibernatedSeconds)}});
+    }
+    out["batteryRanOut"] = std::move(ranOut);
   }
   return out;
 }

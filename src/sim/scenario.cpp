@@ -434,11 +434,32 @@ sys::OSVersion parseOS(const Object& o) {
   return v;
 }
 
+PlatformQuirks readPlatform(const Value& v, const std::string& path) {
+  Object o(v, path,
+           {"privileged", "unitLabels", "failedSamples", "cpuTotal", "chargerPowerKey", "smcErrors",
+            "smcOpenFailures", "idleGPUClients", "keyboardBacklightIDs", "outputDataSource"});
+  PlatformQuirks q;
+  o.boolean("privileged", q.privileged);
+  q.variedUnitLabels =
+      choice(o, "unitLabels", q.variedUnitLabels, {{"varied", true}, {"plain", false}});
+  o.number("failedSamples", q.failedSamples, 0, 1);
+  q.cpuTotalOwnCounter =
+      choice(o, "cpuTotal", q.cpuTotalOwnCounter, {{"own", true}, {"sum", false}});
+  q.chargerPowerKey = o.boolean("chargerPowerKey");
+  o.number("smcErrors", q.smcErrors, 0, 1);
+  q.smcOpenFailures =
+      static_cast<int>(o.integer("smcOpenFailures", 0, 1000).value_or(q.smcOpenFailures));
+  o.boolean("idleGPUClients", q.idleGPUClients);
+  q.keyboardBacklightIDs = o.boolean("keyboardBacklightIDs");
+  o.boolean("outputDataSource", q.outputDataSource);
+  return q;
+}
+
 MachineSetup readMachine(const Value& v, const std::string& path) {
-  Object o(
-      v, path,
-      {"chip", "user", "os", "seed", "start", "battery", "charger", "brightness", "keyboard", "lid",
-       "externalDisplay", "output", "power", "backgroundDaemons", "usb", "files", "variables"});
+  Object o(v, path,
+           {"chip", "user", "os", "seed", "start", "battery", "charger", "brightness", "keyboard",
+            "lid", "externalDisplay", "output", "power", "backgroundDaemons", "usb", "files",
+            "variables", "platform"});
   MachineSetup m;
   m.chip = static_cast<int>(o.integer("chip", 1, 4).value_or(m.chip));
   o.string("user", m.user);
@@ -458,6 +479,13 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
       m.start = sys::Date{*d};
     } else {
       wrongType(o.at("start"), "a date", *start);
+    }
+    // Far dates overflow the machine's integer timestamps, and at very large
+    // magnitudes a second no longer moves a double at all.
+    if (!isPlausibleStart(m.start)) {
+      fail(o.at("start"), "must be between 2001-01-01 and 2100-01-01 (seconds " +
+                              std::to_string(static_cast<long long>(kEarliestStart)) + " to " +
+                              std::to_string(static_cast<long long>(kLatestStart)) + ")");
     }
   }
   if (auto* b = o.find("battery")) {
@@ -513,6 +541,7 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
   }
   m.files = stringList(o, "files");
   m.variables = stringMap(o, "variables");
+  if (auto* q = o.find("platform")) m.platform = readPlatform(*q, o.at("platform"));
   return m;
 }
 
