@@ -2,11 +2,15 @@
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <iostream>
 
 #include "app/duration.h"
+#include "base/terminal_text.h"
 #include "cli/report_command.h"
+#include "cli/stream_writer.h"
 #include "linux/host_environment.h"
 
 int main(int argc, char** argv) {
@@ -57,7 +61,7 @@ int main(int argc, char** argv) {
   }
   auto seconds = ebbwise::parseDuration(duration);
   if (!seconds) {
-    std::cerr << "ebbwise: --report: \"" << duration
+    std::cerr << "ebbwise: --report: \"" << ebbwise::TerminalText::printable(duration)
               << "\" is not a duration (use seconds, or a number with s, m or h, up to a year)\n";
     return 2;
   }
@@ -70,7 +74,11 @@ int main(int argc, char** argv) {
 
   ebbwise::linux_host::HostEnvironment host;
   ebbwise::CommandResult result = ebbwise::runReport(options, host);
-  std::fputs(result.out.c_str(), stdout);
-  std::fputs(result.err.c_str(), stderr);
+  // The report goes out unbuffered so that a full disk or a reader that went
+  // away is seen here and fails the command instead of passing for success.
+  std::optional<std::string> failed = ebbwise::StreamWriter::writeAll(STDOUT_FILENO, result.out);
+  if (failed) result.err += "ebbwise: cannot write the report (" + *failed + ")\n";
+  ebbwise::StreamWriter::writeAll(STDERR_FILENO, result.err);
+  if (failed && result.exitCode == 0) return 1;
   return result.exitCode;
 }

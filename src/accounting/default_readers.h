@@ -9,8 +9,9 @@ namespace ebbwise {
 // power reader, whole-system energy from a system power meter (taken on the
 // meter's own queue), GPU time from the accelerators' clients and process
 // identities from the process scanner. The reader and the meter are created
-// here and live as long as the returned functions. On a platform without
-// those services the matching readers answer nothing.
+// here and live as long as the returned functions; a meter whose SMC cannot
+// be opened yet is tried again later. On a platform without those services
+// the matching readers answer nothing.
 TrackerReaders defaultReaders(const sys::Platform& platform);
 
 }  // namespace ebbwise

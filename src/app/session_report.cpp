@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/terminal_text.h"
 #include "base/time_left.h"
 
 namespace ebbwise {
@@ -28,19 +29,10 @@ std::string percentText(double fraction) {
   return formatted("%.1f %%", fraction * 100);
 }
 
-// Pads `text` to `width` characters (UTF-8 aware), for table columns; a
-// longer text is cut and ends with "…".
+// A table cell: outside names made safe for the terminal, padded or cut to
+// `width` columns.
 std::string column(const std::string& text, std::size_t width, bool right = false) {
-  std::size_t chars = 0;
-  std::size_t cut = text.size();  // byte offset where the width-1 first characters end
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-    if (chars + 1 == width) cut = i;
-    ++chars;
-  }
-  if (chars > width) return text.substr(0, cut) + "\u2026";
-  std::string pad(width - chars, ' ');
-  return right ? pad + text : text + pad;
+  return TerminalText::column(text, width, right);
 }
 
 sys::Value orNull(const std::optional<double>& value) {
@@ -116,7 +108,8 @@ std::string SessionReport::table(std::size_t appLimit) const {
   auto line = [&out](const std::string& text) { out += text + "\n"; };
   const bool truth = trueSystemJoules.has_value();
 
-  line("Ebbwise report: " + machine + ", " + TimeLeft::format(seconds / 60));
+  line("Ebbwise report: " + TerminalText::printable(machine) + ", " +
+       TimeLeft::format(seconds / 60));
   if (!hasBattery) {
     line("No battery found: there is nothing to account for on this machine.");
     return out;
@@ -130,6 +123,13 @@ std::string SessionReport::table(std::size_t appLimit) const {
     std::string left = "Time left: " + minutesText(minutesLeft);
     if (truth) left += "   (really " + minutesText(trueMinutesLeft) + estimateError() + ")";
     line(left);
+  }
+  for (const RunOut& out : batteryRanOut) {
+    line("The battery ran out after " + TimeLeft::format(out.afterSeconds / 60) +
+         (out.hibernatedSeconds
+              ? ": the Mac hibernated for " + TimeLeft::format(*out.hibernatedSeconds / 60) +
+                    ", until a charger woke it"
+              : ": the Mac hibernated and was still off at the end"));
   }
   line("");
 
@@ -218,6 +218,12 @@ sys::Value SessionReport::json() const {
     out["trueSystemJoules"] = *trueSystemJoules;
     out["trueMinutesLeft"] = orNull(trueMinutesLeft);
     out["minutesLeftError"] = orNull(minutesLeftError());
+    sys::Value ranOut = sys::Value::array();
+    for (const RunOut& r : batteryRanOut) {
+      ranOut.push_back(
+          {{"afterSeconds", r.afterSeconds}, {"hibernatedSeconds", orNull(r.hibernatedSeconds)}});
+    }
+    out["batteryRanOut"] = std::move(ranOut);
   }
   return out;
 }

@@ -43,6 +43,14 @@ struct SessionReport {
 
   std::optional<double> trueSystemJoules;  // over the session's accounted time
   std::optional<double> trueMinutesLeft;
+  // Each time the battery ran out during the run and the Mac hibernated:
+  // seconds after the run started, and for how long (absent when it was
+  // still off at the end).
+  struct RunOut {
+    double afterSeconds = 0;
+    std::optional<double> hibernatedSeconds;
+  };
+  std::vector<RunOut> batteryRanOut;
 
   // How far the time left is off the true one, as a fraction of it: positive
   // when it promises too much. Nothing without both figures.

@@ -1,5 +1,7 @@
 #include "base/utf8.h"
 
+#include <utf8proc.h>
+
 namespace ebbwise::Utf8 {
 
 namespace {
@@ -38,44 +40,18 @@ void append(std::string& out, char32_t scalar) {
   }
 }
 
+// Unicode's space separators and line breaks, and the ASCII controls that
+// break text (tab to carriage return, and NEL).
 bool isWhitespace(char32_t c) {
-  switch (c) {
-    case 0x09:  // tab, line feed, vertical tab, form feed, carriage return
-    case 0x0A:
-    case 0x0B:
-    case 0x0C:
-    case 0x0D:
-    case 0x20:
-    case 0x85:
-    case 0xA0:
-    case 0x1680:
-    case 0x2028:
-    case 0x2029:
-    case 0x202F:
-    case 0x205F:
-    case 0x3000:
+  if ((c >= 0x09 && c <= 0x0D) || c == 0x85) return true;
+  switch (utf8proc_category(static_cast<utf8proc_int32_t>(c))) {
+    case UTF8PROC_CATEGORY_ZS:
+    case UTF8PROC_CATEGORY_ZL:
+    case UTF8PROC_CATEGORY_ZP:
       return true;
     default:
-      return c >= 0x2000 && c <= 0x200A;
+      return false;
   }
-}
-
-// The simple upper-case form of a lower-case letter; the letter itself when
-// there is none in the scripts covered.
-char32_t upper(char32_t c) {
-  if (c >= U'a' && c <= U'z') return c - 0x20;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
-  if (c == 0xFF) return 0x178;
-  if (c == 0x131) return U'I';  // dotless i
-  if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c & ~char32_t{1};
-  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {
-    return (c % 2 == 0) ? c - 1 : c;
-  }
-  if (c == 0x3C2) return 0x3A3;  // final sigma
-  if (c >= 0x3B1 && c <= 0x3C9) return c - 0x20;
-  if (c >= 0x430 && c <= 0x44F) return c - 0x20;
-  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
-  return c;
 }
 
 }  // namespace
@@ -176,7 +152,8 @@ std::string capitalizeFirst(std::string_view text) {
   const char32_t first = next(text, i);
   std::string out;
   out.reserve(text.size() + 1);
-  append(out, upper(first));
+  // Title case, not upper case: a digraph such as "ǆ" starts a word as "ǅ".
+  append(out, static_cast<char32_t>(utf8proc_totitle(static_cast<utf8proc_int32_t>(first))));
   out.append(text.substr(i));
   return out;
 }

@@ -36,8 +36,8 @@ std::string_view prefix(std::string_view text, std::size_t count);
 // Unicode ones alike); never an empty piece.
 std::vector<std::string_view> splitWhitespace(std::string_view text);
 
-// `text` with its first character in upper case where it has a simple
-// upper-case form (Latin, Greek, Cyrillic); everything else unchanged.
+// `text` with its first character in title case where it has one (in any
+// script); everything else unchanged.
 std::string capitalizeFirst(std::string_view text);
 
 // `text` with A–Z lowered; other bytes unchanged.

@@ -2,6 +2,9 @@
 
 #include "app/monitor.h"
 #include "app/session_report.h"
+#include "base/terminal_text.h"
+#include "base/utf8.h"
+#include "cli/history_notice.h"
 #include "cli/scratch_history.h"
 #include "cli/session_truth.h"
 #include "history/store.h"
@@ -16,7 +19,11 @@ namespace {
 
 CommandResult finish(const SessionReport& report, const ReportOptions& options) {
   CommandResult result;
-  result.out = options.json ? report.json().dump(2) + "\n" : report.table();
+  // Names come from other processes and files and may be any bytes; the
+  // writer replaces what is not UTF-8 rather than fail the whole report.
+  result.out = options.json
+                   ? report.json().dump(2, ' ', false, sys::Value::error_handler_t::replace) + "\n"
+                   : report.table();
   return result;
 }
 
@@ -34,12 +41,15 @@ std::unique_ptr<Store> scratchStore(sim::SimulatedMac& mac, const ScratchHistory
 CommandResult runSimulated(const ReportOptions& options, sys::Environment& host) {
   sim::Scenario::Parsed parsed = options.scenarioPath ? sim::Scenario::load(*options.scenarioPath)
                                                       : sim::Scenario::embedded("default");
-  if (!parsed) return CommandResult{2, "", "ebbwise: " + parsed.error + "\n"};
+  if (!parsed) {
+    return CommandResult{2, "", "ebbwise: " + TerminalText::printable(parsed.error) + "\n"};
+  }
 
   // Outlives the monitor, which closes the history before its folder goes.
   ScratchHistory scratch(host);
   sim::Simulation simulation(std::move(*parsed.scenario));
   std::unique_ptr<Store> store = scratchStore(simulation.mac(), scratch);
+  const std::string historyNotice = HistoryNotice::about(store.get()).value_or("");
   Monitor monitor(simulation.platform(), std::move(store));
   SessionTruth truth(simulation.mac(), monitor);
   monitor.setTickObserver([&truth] { truth.tick(); });
@@ -47,10 +57,14 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host)
   simulation.runFor(options.seconds);
   monitor.willTerminate();
 
+  // A scenario without a name is named after its path, which may be any bytes.
   SessionReport report = SessionReport::from(
-      monitor, "simulated MacBook \"" + simulation.mac().scenario().name + "\"", options.seconds);
+      monitor, "simulated MacBook \"" + Utf8::decode(simulation.mac().scenario().name) + "\"",
+      options.seconds);
   truth.fill(report);
-  return finish(report, options);
+  CommandResult result = finish(report, options);
+  result.err = historyNotice + result.err;
+  return result;
 }
 
 // This machine's own sensors. Without a battery there is nothing to wait for.
@@ -60,6 +74,7 @@ CommandResult runOnHost(const ReportOptions& options, sys::Environment& host) {
   sys::NullPlatform provider(clock, loop, host);
   std::unique_ptr<Store> store;
   if (auto path = Store::defaultURL(host)) store = std::make_unique<Store>(*path);
+  const std::string historyNotice = HistoryNotice::about(store.get()).value_or("");
   Monitor monitor(provider.platform(), std::move(store));
   CommandResult result;
   if (monitor.battery) {
@@ -74,6 +89,7 @@ CommandResult runOnHost(const ReportOptions& options, sys::Environment& host) {
   if (!monitor.battery && !options.json) {
     printed.err = "ebbwise: this machine publishes no Mac battery; try --simulate\n";
   }
+  if (monitor.battery) printed.err = historyNotice + printed.err;
   return printed;
 }
 

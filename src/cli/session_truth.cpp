@@ -47,6 +47,11 @@ std::map<std::string, sim::RowTruth> SessionTruth::rows() const {
 void SessionTruth::fill(SessionReport& report) {
   report.trueSystemJoules = systemJoules_;
   report.trueMinutesLeft = mac_.trueMinutesToEmpty();
+  for (const sim::Hibernation& h : mac_.hibernations()) {
+    std::optional<double> seconds;
+    if (h.end) seconds = *h.end - h.start;
+    report.batteryRanOut.push_back({h.start - mac_.startDate(), seconds});
+  }
   const std::map<std::string, sim::RowTruth> byName = rows();
   for (auto& app : report.apps) {
     auto it = byName.find(app.name);

@@ -194,7 +194,7 @@ class Store::Use {
   sqlite3_stmt* stmt_;
 };
 
-Store::Store(const std::string& path, Durability durability) {
+Store::Store(const std::string& path, Durability durability) : path_(path) {
   fs::path parent = fs::path(path).parent_path();
   if (!parent.empty()) {
     std::error_code ec;
@@ -236,6 +236,10 @@ Store::Store(const std::string& path, Durability durability) {
     sqlite3_exec(db_, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
   }
   refreshPages();
+}
+
+bool Store::isWritable() const {
+  return db_ != nullptr && sqlite3_db_readonly(db_, "main") == 0;
 }
 
 Store::~Store() {

@@ -91,6 +91,11 @@ class Store {
   // The most minutes kept while the file is busy: a day.
   static constexpr std::size_t kPendingLimit = 1440;
 
+  // Whether minutes can be written: open, and not read-only.
+  bool isWritable() const;
+  // The file it was asked to keep the history in.
+  const std::string& path() const { return path_; }
+
  private:
   enum Sql : std::size_t {
     kBegin,
@@ -132,6 +137,7 @@ class Store {
   void refreshPages();
   static int onProgress(void* store);
 
+  std::string path_;
   sqlite3* db_ = nullptr;
   std::array<sqlite3_stmt*, kSqlCount> statements_{};
   std::deque<HistoryRecord> pending_;

@@ -107,7 +107,7 @@ std::optional<std::string> claudeSessionFolder(const std::vector<Facts>& all, st
   for (int step = 0; step < 16 && at >= 0; ++step) {
     const Facts& f = all[static_cast<std::size_t>(at)];
     if (lastComponent(f.path) == "claude") return workingFolder(f);
-    if (f.parent < 0 || f.parent == at) return std::nullopt;
+    if (!f.recordReadable || f.parent < 0 || f.parent == at) return std::nullopt;
     at = f.parent;
   }
   return std::nullopt;

@@ -22,6 +22,7 @@ struct Facts {
   std::vector<std::pair<std::string, std::string>> env;
   std::optional<std::string> cwd;  // absent when not readable (another user's process)
   bool argsReadable = true;
+  bool recordReadable = true;  // its BSD record (parent, terminal) is given
   bool tty = false;
   int parent = -1;  // index of the parent process, -1 for none (launchd)
   int responsible = -1;

@@ -109,9 +109,10 @@ MachineModel::MachineModel(Scenario scenario, sys::Clock& clock)
   }
   pidMap_.assign(static_cast<std::size_t>(table_.maxPid) + 1, -1);
 
-  // Energy channels by chip generation. Leaves carry energy; clusters and
-  // the CPU total add up their cores' published integers, so they always
-  // agree with them exactly.
+  // Energy channels by chip generation. Leaves carry energy; clusters add up
+  // their cores' published integers, so they always agree with them exactly.
+  // The CPU total does the same, or, as on a real chip, keeps a counter of
+  // its own that drifts from the sum by its own rounding.
   const int chip = m.chip;
   pCores_ = chip >= 3 ? 6 : 4;
   std::vector<int> eLeaves, pLeaves;
@@ -151,7 +152,8 @@ MachineModel::MachineModel(Scenario scenario, sys::Clock& clock)
     add("PACC_0", "mJ", K::leaf, {leafPAcc_});
     add("MCPU0_0", "mJ", K::leaf, {leafMCpu_});
   }
-  add("CPU Energy", "mJ", K::sumOfLeaves, cpuLeaves);
+  add("CPU Energy", "mJ", m.platform.cpuTotalOwnCounter ? K::totalOfLeaves : K::sumOfLeaves,
+      cpuLeaves);
   add("GPU", "mJ", K::leaf, {leafGpu_});
   add("GPU SRAM0_0", "mJ", K::leaf, {leafSram_});
   add("GPU Energy", "nJ", K::totalOfLeaves, {leafGpu_, leafSram_});
@@ -161,7 +163,7 @@ MachineModel::MachineModel(Scenario scenario, sys::Clock& clock)
   add("VDEC0_0", "mJ", K::leaf, {leafVdec_});
   add("ISP0_0", "mJ", K::leaf, {leafIsp_});
   add("AMCC0", "mJ", K::leaf, {leafAmcc_});
-  add("DISP0_0", "mJ", K::leaf, {leafDisp_});
+  add("DISP0_0", "uJ", K::leaf, {leafDisp_});
   add("apciec2 Energy", "uJ", K::leaf, {leafPcie_});
 
   for (Totals* t : {&at_, &rate_}) {
@@ -243,13 +245,13 @@ void MachineModel::commitTo(double tn) {
   if (tn >= crossing_) {
     if (batteryRate_ > 0 && flat_) {
       batteryJ_ = std::max(batteryJ_, kWakeFraction * full);
-      flat_ = false;
+      setFlat(false, tn);
     } else if (batteryRate_ > 0) {
       batteryJ_ = full;
       fullHold_ = true;
     } else if (batteryRate_ < 0) {
       batteryJ_ = 0;
-      flat_ = true;
+      setFlat(true, tn);
     }
   }
   batteryJ_ = std::clamp(batteryJ_, 0.0, full);
@@ -336,6 +338,24 @@ void MachineModel::endProcess(std::size_t i) {
   rebuildLive();
 }
 
+void MachineModel::setFlat(bool flat, double at) {
+  if (flat == flat_) return;
+  flat_ = flat;
+  if (flat) {
+    hibernations_.push_back({at, kInfinity});
+    return;
+  }
+  SleepPeriod& last = hibernations_.back();
+  last.seconds = at - last.at;
+  lastWake_ = at;
+  gaugeCharge_ = pack_.chargeAt(batteryJ_);
+  // The tick counter stood still meanwhile, so everything that starts from
+  // the hibernation on is stamped that much earlier.
+  for (std::size_t i = 0; i < startTicks_.size(); ++i) {
+    if (table_.processes[i].start >= last.at) startTicks_[i] = ticksAt(table_.processes[i].start);
+  }
+}
+
 void MachineModel::rebuildLive() {
   for (int i : live_)
     pidMap_[static_cast<std::size_t>(table_.processes[static_cast<std::size_t>(i)].pid)] = -1;
@@ -375,8 +395,8 @@ double MachineModel::slotWatts(double mean, const Load& load, std::size_t i, std
 void MachineModel::recomputeRates() {
   const PartPowers& w = scenario_.machine.power;
   const double full = pack_.fullEnergy();
-  if (!charger_ && batteryJ_ <= 0) flat_ = true;
-  if (flat_ && charger_ && batteryJ_ >= kWakeFraction * full) flat_ = false;
+  if (!charger_ && batteryJ_ <= 0) setFlat(true, tb_);
+  if (flat_ && charger_ && batteryJ_ >= kWakeFraction * full) setFlat(false, tb_);
   if (fullHold_ && batteryJ_ < 0.95 * full) fullHold_ = false;
   if (charger_ && batteryJ_ >= full * (1 - 1e-12)) fullHold_ = true;
 
@@ -657,10 +677,21 @@ std::int64_t MachineModel::channelValue(std::size_t c) const {
 }
 
 double MachineModel::sleepBefore(double t) const {
-  double total = 0;
-  for (const SleepPeriod& s : scenario_.sleeps) {
-    if (s.at >= t) break;
-    total += std::min(t, s.at + s.seconds) - s.at;
+  // Sleeps and hibernations may overlap (the battery can run out during a
+  // sleep); the counter stands still over their union.
+  std::vector<std::pair<double, double>> spans;
+  for (const auto* list : {&scenario_.sleeps, &hibernations_}) {
+    for (const SleepPeriod& s : *list) {
+      if (s.at >= t) break;
+      spans.emplace_back(s.at, std::min(t, s.at + s.seconds));
+    }
+  }
+  std::sort(spans.begin(), spans.end());
+  double total = 0, covered = -kInfinity;
+  for (const auto& [from, to] : spans) {
+    const double begin = std::max(from, covered);
+    if (to > begin) total += to - begin;
+    covered = std::max(covered, to);
   }
   return total;
 }
@@ -695,6 +726,7 @@ TruthSnapshot MachineModel::truth() const {
   for (int i : order) {
     const SimProcess& p = table_.processes[static_cast<std::size_t>(i)];
     ProcessTruth q{p.pid, startTicks(i), p.path, p.row, cpuJoules(i), gpuJoules(i), p.aliveAt(t_)};
+    q.billable = p.pid != 0 && !p.restricted;
     if (!p.row.empty()) {
       RowTruth& row = s.rows[p.row];
       row.cpuJoules += q.cpuJoules;

@@ -64,6 +64,15 @@ class MachineModel {
 
   // The machine's state now.
   bool awake() const { return !asleep_ && !flat_; }
+  // The battery ran empty: the machine hibernates until a charger brings it
+  // back to a few percent.
+  bool hibernating() const { return flat_; }
+  // Every hibernation so far, by time; the last may still go on (its
+  // seconds are infinite).
+  const std::vector<SleepPeriod>& hibernations() const { return hibernations_; }
+  // Seconds from the start to the next boundary, after which power may
+  // change; infinity when nothing more will happen.
+  double nextBoundary() const { return tNext_; }
   bool lidOpen() const { return lidOpen_; }
   bool builtInDisplayOn() const { return awake() && lidOpen_ && !displayAsleep_; }
   bool builtInDisplayListed() const { return lidOpen_ || !externalDisplay_; }
@@ -131,6 +140,7 @@ class MachineModel {
   void recomputeRates();
   void rebuildLive();
   void endProcess(std::size_t i);
+  void setFlat(bool flat, double at);
   double slotWatts(double mean, const Load& load, std::size_t i, std::int64_t slot,
                    std::uint64_t salt) const;
   double elapsed() const { return t_ - tb_; }
@@ -162,6 +172,7 @@ class MachineModel {
   std::vector<int> pidMap_;   // pid → live index or -1
   double lastSwitch_ = -1e9;  // last plug or unplug
   double lastWake_ = -1e9;
+  std::vector<SleepPeriod> hibernations_;
 
   // Continuous state at the last boundary `tb_`, and its rates since.
   double tb_ = 0, t_ = 0, tNext_ = 0;

@@ -319,6 +319,7 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
     p.env = s.env;
     p.cwd = s.cwd;
     p.root = s.root;
+    p.restricted = s.root && !m.platform.privileged;
     // Unknown links (possible in a scenario built in code) fall back to
     // launchd and to the process itself.
     auto link = [&](const std::string& id) {
@@ -431,8 +432,9 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
     f.path = p.path;
     f.args = p.args;
     f.env = p.env;
-    f.argsReadable = !p.root;
-    if (!p.root) f.cwd = p.cwd;
+    f.argsReadable = !p.restricted;
+    f.recordReadable = !p.restricted;
+    if (!p.restricted) f.cwd = p.cwd;
     f.tty = p.terminal != 0;
     f.parent = p.parent == launchd ? -1 : p.parent;
     f.responsible = p.responsible;
@@ -441,9 +443,10 @@ ProcessTable ProcessTable::build(const Scenario& scenario, double bootTime) {
   const std::string home = "/Users/" + m.user;
   for (std::size_t i = 0; i < procs.size(); ++i) {
     auto& p = procs[i];
-    if (p.pid == 0) {
-      // The kernel is never listed (pid 0), so no app row gets its energy:
-      // it is the system's own.
+    if (p.pid == 0 || p.restricted) {
+      // The kernel is never listed (pid 0), and the energy counters of other
+      // users' processes are not given to the monitor: no app row gets their
+      // energy, it is the system's own.
       p.row.clear();
     } else if (entries[i].def.row) {
       p.row = *entries[i].def.row;

@@ -24,6 +24,9 @@ struct SimProcess {
   std::vector<std::pair<std::string, std::string>> env;
   std::string cwd;
   bool root = false;
+  // The kernel gives this monitor only the path and responsibility of the
+  // process: it is another user's and the monitor does not run as root.
+  bool restricted = false;
   std::uint32_t terminal = 0;  // e_tdev; 0 without a controlling terminal
   int parent = -1;             // index into the table, -1 for none
   int responsible = -1;        // index, -1 for itself

@@ -11,6 +11,10 @@
 #include <set>
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "sim/embedded_scenarios.h"
 #include "sys/value.h"
 
@@ -430,11 +434,32 @@ sys::OSVersion parseOS(const Object& o) {
   return v;
 }
 
+PlatformQuirks readPlatform(const Value& v, const std::string& path) {
+  Object o(v, path,
+           {"privileged", "unitLabels", "failedSamples", "cpuTotal", "chargerPowerKey", "smcErrors",
+            "smcOpenFailures", "idleGPUClients", "keyboardBacklightIDs", "outputDataSource"});
+  PlatformQuirks q;
+  o.boolean("privileged", q.privileged);
+  q.variedUnitLabels =
+      choice(o, "unitLabels", q.variedUnitLabels, {{"varied", true}, {"plain", false}});
+  o.number("failedSamples", q.failedSamples, 0, 1);
+  q.cpuTotalOwnCounter =
+      choice(o, "cpuTotal", q.cpuTotalOwnCounter, {{"own", true}, {"sum", false}});
+  q.chargerPowerKey = o.boolean("chargerPowerKey");
+  o.number("smcErrors", q.smcErrors, 0, 1);
+  q.smcOpenFailures =
+      static_cast<int>(o.integer("smcOpenFailures", 0, 1000).value_or(q.smcOpenFailures));
+  o.boolean("idleGPUClients", q.idleGPUClients);
+  q.keyboardBacklightIDs = o.boolean("keyboardBacklightIDs");
+  o.boolean("outputDataSource", q.outputDataSource);
+  return q;
+}
+
 MachineSetup readMachine(const Value& v, const std::string& path) {
   Object o(v, path,
            {"chip", "user", "os", "seed", "start", "battery", "charger", "brightness", "keyboard",
             "lid", "externalDisplay", "output", "power", "backgroundDaemons", "usb", "files",
-            "variables", "energyReadFailures"});
+            "variables", "platform", "energyReadFailures"});
   MachineSetup m;
   m.chip = static_cast<int>(o.integer("chip", 1, 4).value_or(m.chip));
   o.string("user", m.user);
@@ -454,6 +479,13 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
       m.start = sys::Date{*d};
     } else {
       wrongType(o.at("start"), "a date", *start);
+    }
+    // Far dates overflow the machine's integer timestamps, and at very large
+    // magnitudes a second no longer moves a double at all.
+    if (!isPlausibleStart(m.start)) {
+      fail(o.at("start"), "must be between 2001-01-01 and 2100-01-01 (seconds " +
+                              std::to_string(static_cast<long long>(kEarliestStart)) + " to " +
+                              std::to_string(static_cast<long long>(kLatestStart)) + ")");
     }
   }
   if (auto* b = o.find("battery")) {
@@ -510,6 +542,7 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
   o.number("energyReadFailures", m.energyReadFailures, 0, 0.5);
   m.files = stringList(o, "files");
   m.variables = stringMap(o, "variables");
+  if (auto* q = o.find("platform")) m.platform = readPlatform(*q, o.at("platform"));
   return m;
 }
 
@@ -754,22 +787,43 @@ Scenario::Parsed Scenario::parse(std::string_view text, std::string_view name) {
 }
 
 Scenario::Parsed Scenario::load(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec))
-    return {std::nullopt, path + ": is a folder, not a file"};
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // Opened without waiting (a FIFO would block until a writer comes) and
+  // checked on the open descriptor, so the file read is the file checked: a
+  // device such as /dev/zero never ends, and no scenario is megabytes long.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     // The reason matters to the user: a typo in the name reads differently
     // from a file they may not open.
-    int error = errno;
-    std::string reason = error ? std::strerror(error) : "cannot open it";
-    if (!std::filesystem::exists(path, ec)) reason = "no such file";
+    const int error = errno;
+    std::string reason = error == ENOENT ? "no such file" : std::strerror(error);
     return {std::nullopt, path + ": cannot read the file (" + reason + ")"};
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) return {std::nullopt, path + ": cannot read the file"};
-  return parse(text.str(), path);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return {std::nullopt, path + ": cannot read the file"};
+  if (S_ISDIR(info.st_mode)) return {std::nullopt, path + ": is a folder, not a file"};
+  if (!S_ISREG(info.st_mode)) return {std::nullopt, path + ": is not a regular file"};
+  const std::string tooLarge =
+      path + ": is too large for a scenario (over " + std::to_string(kMaxFileBytes >> 20) + " MiB)";
+  if (info.st_size > static_cast<off_t>(kMaxFileBytes)) return {std::nullopt, tooLarge};
+  // The file may grow while it is read; one byte past the limit is enough to
+  // tell.
+  std::string text;
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return {std::nullopt, path + ": cannot read the file (" + std::strerror(errno) + ")"};
+    }
+    text.append(buffer, static_cast<std::size_t>(got));
+    if (text.size() > kMaxFileBytes) return {std::nullopt, tooLarge};
+  }
+  return parse(text, path);
 }
 
 Scenario::Parsed Scenario::embedded(std::string_view name) {

@@ -20,7 +20,11 @@
 //       "backgroundDaemons": 420, "energyReadFailures": 0…0.5 (share of failing rusage calls),
 //       "usb": [{"port": 2, "name": "iPhone", "watts": 4.5, "vendor": 1452, "key":
 //       "FilteredPower"|"Watts"}], "files": ["/Applications/Claude.app"], "variables": {"NAME":
-//       "value"}
+//       "value"},
+//       "platform": {"privileged": bool, "unitLabels": "varied"|"plain", "failedSamples": 0…1,
+//                    "cpuTotal": "own"|"sum", "chargerPowerKey": bool, "smcErrors": 0…1,
+//                    "smcOpenFailures": n, "idleGPUClients": bool, "keyboardBacklightIDs": bool,
+//                    "outputDataSource": bool}
 //     },
 //     "processes": [{
 //       "id": "chrome", "path": "/Applications/…", "pid": 812, "count": 8,
@@ -50,6 +54,7 @@
 #include <utility>
 #include <vector>
 
+#include "sim/platform_quirks.h"
 #include "sys/date.h"
 #include "sys/environment.h"
 #include "sys/processes.h"
@@ -197,7 +202,16 @@ struct MachineSetup {
   std::vector<USBDevice> usb;
   std::vector<std::string> files;                              // extra paths that exist
   std::vector<std::pair<std::string, std::string>> variables;  // the monitor's own environment
+  PlatformQuirks platform;
 };
+
+// The dates a machine may start at, 2001-01-01 to 2100-01-01 (seconds since
+// 1970); a scenario built in code with another start runs at the default one.
+inline constexpr double kEarliestStart = 978'307'200.0;
+inline constexpr double kLatestStart = 4'102'444'800.0;
+constexpr bool isPlausibleStart(sys::Date d) {
+  return d.secondsSince1970 >= kEarliestStart && d.secondsSince1970 <= kLatestStart;
+}
 
 struct SleepPeriod {
   double at = 0;
@@ -223,8 +237,9 @@ struct Scenario {
   // Reads a scenario from JSON text; `name` names it in error messages.
   // Never throws.
   static Parsed parse(std::string_view text, std::string_view name);
-  // Reads a scenario file.
+  // Reads a scenario file: a regular file of at most `kMaxFileBytes`.
   static Parsed load(const std::string& path);
+  static constexpr std::size_t kMaxFileBytes = 4 << 20;
   // One of the scenarios built into the program, by name ("default").
   static Parsed embedded(std::string_view name);
 };

@@ -38,23 +38,16 @@ std::int32_t SimAudio::value(sys::AudioObjectID object, sys::AudioPropertyAddres
       return 0;
     }
     if (selector == fourCharCode("dOut")) {
-      put32(bytes, model_.output() == AudioOutput::bluetooth ? kBluetoothOutput : kBuiltInOutput);
+      const bool shared = model_.scenario().machine.platform.outputDataSource;
+      put32(bytes, model_.output() == AudioOutput::bluetooth               ? kBluetoothOutput
+                   : model_.output() == AudioOutput::headphones && !shared ? kHeadphonesOutput
+                                                                           : kBuiltInOutput);
       return 0;
     }
     return kUnknownProperty;
   }
-  if (object == kBuiltInOutput || object == kBluetoothOutput) {
-    if (selector == fourCharCode("tran")) {
-      put32(bytes, object == kBuiltInOutput ? fourCharCode("bltn") : fourCharCode("blue"));
-      return 0;
-    }
-    if (selector == fourCharCode("ssrc") && object == kBuiltInOutput &&
-        address.scope == sys::kAudioObjectPropertyScopeOutput) {
-      put32(bytes, model_.output() == AudioOutput::headphones ? fourCharCode("hdpn")
-                                                              : fourCharCode("ispk"));
-      return 0;
-    }
-    return kUnknownProperty;
+  if (std::int32_t status = deviceValue(object, address, bytes, list); status != kBadObject) {
+    return status;
   }
   if (object >= kProcessObjectBase && hasProcessObjects()) {
     auto i = static_cast<std::size_t>(object - kProcessObjectBase);
@@ -72,6 +65,44 @@ std::int32_t SimAudio::value(sys::AudioObjectID object, sys::AudioPropertyAddres
       return 0;
     }
     return kUnknownProperty;
+  }
+  return kBadObject;
+}
+
+std::int32_t SimAudio::deviceValue(sys::AudioObjectID object, sys::AudioPropertyAddress address,
+                                   std::vector<std::uint8_t>& bytes, bool& list) const {
+  const bool shared = model_.scenario().machine.platform.outputDataSource;
+  const bool headphones = model_.output() == AudioOutput::headphones;
+  // The headphones' own device exists only while they are plugged in.
+  const bool exists = object == kBuiltInOutput || object == kBluetoothOutput ||
+                      (object == kHeadphonesOutput && headphones && !shared);
+  const bool isStream = object == kBuiltInOutput + kStreamOffset ||
+                        (object == kHeadphonesOutput + kStreamOffset && headphones && !shared);
+  const std::uint32_t selector = address.selector;
+  if (exists) {
+    if (selector == fourCharCode("tran")) {
+      put32(bytes, object == kBluetoothOutput ? fourCharCode("blue") : fourCharCode("bltn"));
+      return 0;
+    }
+    if (selector == fourCharCode("ssrc") && object == kBuiltInOutput && shared &&
+        address.scope == sys::kAudioObjectPropertyScopeOutput) {
+      put32(bytes, headphones ? fourCharCode("hdpn") : fourCharCode("ispk"));
+      return 0;
+    }
+    if (selector == fourCharCode("stm#") && object != kBluetoothOutput &&
+        address.scope == sys::kAudioObjectPropertyScopeOutput) {
+      list = true;
+      put32(bytes, object + kStreamOffset);
+      return 0;
+    }
+    return kUnknownProperty;
+  }
+  if (isStream) {
+    if (selector != fourCharCode("term")) return kUnknownProperty;
+    const sys::AudioObjectID device = object - kStreamOffset;
+    const bool toHeadphones = device == kHeadphonesOutput || (shared && headphones);
+    put32(bytes, toHeadphones ? kTerminalHeadphones : kTerminalSpeaker);
+    return 0;
   }
   return kBadObject;
 }

@@ -12,12 +12,27 @@ const Value* channelList(const Value& v) {
 
 }  // namespace
 
+std::string SimIOReport::unitLabelOf(std::size_t channel) const {
+  const std::string& unit = model_.channels()[channel].unit;
+  if (!model_.scenario().machine.platform.variedUnitLabels) return unit;
+  // Neighbouring channels spell micro with the micro sign and with the Greek
+  // letter mu; some millijoule labels carry a space before or after.
+  if (unit == "uJ") return channel % 2 == 0 ? "\u00B5J" : "\u03BCJ";
+  if (unit == "mJ" && channel % 4 == 1) return "mJ ";
+  if (unit == "mJ" && channel % 4 == 3) return " mJ";
+  return unit;
+}
+
+bool SimIOReport::sampleFails() {
+  return faults_.fails(model_.time(), model_.scenario().machine.platform.failedSamples);
+}
+
 Value SimIOReport::describe(std::size_t channel) const {
   const EnergyChannel& c = model_.channels()[channel];
   return Value{{"LegendChannel", Value::array({channel, kGroup, c.name})},
                {"ChannelID", channel},
                {"ChannelName", c.name},
-               {"UnitLabel", c.unit}};
+               {"UnitLabel", unitLabelOf(channel)}};
 }
 
 std::optional<std::size_t> SimIOReport::channelOf(const Value& entry) const {
@@ -56,7 +71,7 @@ std::optional<Value> SimIOReport::createSamples(sys::IOReportSubscription subscr
   auto lock = model_.sync();
   if (!subscriptions_.count(subscription)) return std::nullopt;
   const Value* list = channelList(subscribed);
-  if (!list) return std::nullopt;
+  if (!list || sampleFails()) return std::nullopt;
   Value out = Value::array();
   for (const Value& entry : *list) {
     auto c = channelOf(entry);

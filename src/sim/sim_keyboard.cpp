@@ -8,13 +8,19 @@ namespace {
 
 class SimKeyboardClient final : public sys::KeyboardBrightnessClient {
  public:
-  explicit SimKeyboardClient(MachineModel& model) : model_(model) {}
+  explicit SimKeyboardClient(MachineModel& model)
+      : model_(model),
+        listsIDs_(model.scenario().machine.platform.hasKeyboardBacklightIDs(
+            model.scenario().machine.chip)) {}
 
   bool respondsTo(std::string_view selector) override {
     return selector == "brightnessForKeyboard:" || selector == "setBrightness:forKeyboard:" ||
-           selector == "copyKeyboardBacklightIDs";
+           (selector == "copyKeyboardBacklightIDs" && listsIDs_);
   }
+  // Some models' class lacks the selector; there the platform would raise
+  // for an unrecognised selector, which is why callers ask first.
   std::optional<sys::Value> copyKeyboardBacklightIDs() override {
+    if (!listsIDs_) return std::nullopt;
     return sys::Value::array({SimCoreBrightness::kKeyboardID});
   }
   float brightnessForKeyboard(std::uint64_t keyboardID) override {
@@ -31,6 +37,7 @@ class SimKeyboardClient final : public sys::KeyboardBrightnessClient {
 
  private:
   MachineModel& model_;
+  bool listsIDs_;
 };
 
 }  // namespace

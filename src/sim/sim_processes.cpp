@@ -16,7 +16,7 @@ const SimProcess* SimProcesses::live(sys::Pid pid, int* index) const {
 
 const SimProcess* SimProcesses::readable(sys::Pid pid) const {
   const SimProcess* p = live(pid);
-  return p && !p->root && !p->path.empty() ? p : nullptr;
+  return p && !p->restricted && !p->path.empty() ? p : nullptr;
 }
 
 int SimProcesses::listAllPids(std::span<sys::Pid> buffer) {
@@ -33,7 +33,8 @@ int SimProcesses::listAllPids(std::span<sys::Pid> buffer) {
 std::optional<sys::RusageV6> SimProcesses::rusage(sys::Pid pid) {
   auto lock = model_.sync();
   int i = -1;
-  if (!live(pid, &i)) return std::nullopt;
+  const SimProcess* p = live(pid, &i);
+  if (!p || p->restricted) return std::nullopt;  // EPERM for another user's process
   if (energyReadFails(model_, i)) return std::nullopt;
   return sys::RusageV6{model_.startTicks(i), model_.energyNJ(i)};
 }
@@ -49,7 +50,7 @@ std::optional<sys::BSDInfo> SimProcesses::bsdInfo(sys::Pid pid) {
   auto lock = model_.sync();
   int i = -1;
   const SimProcess* p = live(pid, &i);
-  if (!p) return std::nullopt;
+  if (!p || p->restricted) return std::nullopt;
   double start = model_.startDate(i);
   double whole = std::floor(start);
   return sys::BSDInfo{model_.parentPid(i), p->terminal ? p->terminal : kNoTerminal,
@@ -101,7 +102,7 @@ bool SimProcesses::kill(sys::Pid pid, int signal) {
   if (!p) return false;
   // Another user's process, launchd and the kernel are not ours to signal.
   // Nor is the monitor's own process: ending it is the program's own business.
-  if (p->root || pid <= 1 || p->own || signal < 0 || signal > 31) return false;
+  if (p->restricted || pid <= 1 || p->own || signal < 0 || signal > 31) return false;
   if (signal == 0) return true;  // only asks whether the process exists
   // Hang-up, interrupt, quit, abort, kill and terminate end it; the machine's
   // processes do not handle the others.

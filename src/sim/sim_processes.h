@@ -5,9 +5,11 @@
 
 namespace ebbwise::sim {
 
-// The kernel's process calls over the model's process table. Processes of
-// other users (root daemons) answer their path, BSD record and energy, but
-// not their arguments or working folder, and cannot be signalled.
+// The kernel's process calls over the model's process table. Unless the
+// monitor runs as root, processes of other users (the window server,
+// launchd, root daemons) answer only their path and responsible process: the
+// kernel refuses their energy counter, BSD record, arguments and working
+// folder, and they cannot be signalled.
 class SimProcesses final : public sys::Processes {
  public:
   explicit SimProcesses(MachineModel& model) : model_(model) {}

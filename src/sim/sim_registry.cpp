@@ -87,14 +87,19 @@ std::optional<Value> SimRegistry::entryProperties(RegistryEntry entry) const {
   }
   if (auto c = client(entry)) {
     const SimProcess& p = model_.table().processes[static_cast<std::size_t>(c->process)];
-    return Value{
-        {"IOUserClientCreator", "pid " + std::to_string(p.pid) + ", " + p.commandName()},
-        {"IOUserClientDefaultLocking", true},
-        {"AppUsage",
-         Value::array({{{"API", "Metal"},
-                        {"accumulatedGPUTime", model_.gpuTimeNs(c->process, c->index)}}})}};
+    Value v{{"IOUserClientCreator", "pid " + std::to_string(p.pid) + ", " + p.commandName()},
+            {"IOUserClientDefaultLocking", true}};
+    if (auto usage = appUsage(*c)) v["AppUsage"] = std::move(*usage);
+    return v;
   }
   return std::nullopt;
+}
+
+std::optional<Value> SimRegistry::appUsage(const Client& c) const {
+  const std::uint64_t time = model_.gpuTimeNs(c.process, c.index);
+  // A client that has not run any work yet keeps no usage record.
+  if (time == 0 && model_.scenario().machine.platform.idleGPUClients) return std::nullopt;
+  return Value::array({{{"API", "Metal"}, {"accumulatedGPUTime", time}}});
 }
 
 std::optional<Value> SimRegistry::properties(RegistryEntry entry) {
@@ -110,10 +115,7 @@ std::optional<Value> SimRegistry::property(RegistryEntry entry, std::string_view
     const SimProcess& p = model_.table().processes[static_cast<std::size_t>(c->process)];
     if (key == "IOUserClientCreator")
       return Value("pid " + std::to_string(p.pid) + ", " + p.commandName());
-    if (key == "AppUsage") {
-      return Value::array(
-          {{{"API", "Metal"}, {"accumulatedGPUTime", model_.gpuTimeNs(c->process, c->index)}}});
-    }
+    if (key == "AppUsage") return appUsage(*c);
   }
   auto all = entryProperties(entry);
   if (!all) return std::nullopt;

@@ -7,7 +7,8 @@ namespace ebbwise::sim {
 
 // The machine's I/O registry: the battery service, the graphics accelerator
 // with one user-client entry per process that opened it (GPU time grows with
-// the process's GPU energy), and the USB Power Delivery partner on each
+// the process's GPU energy; an idle client may have no usage record at all),
+// and the USB Power Delivery partner on each
 // USB-C port in use. Property dictionaries are built on request from the
 // model at the current time.
 class SimRegistry final : public sys::Registry {
@@ -33,6 +34,7 @@ class SimRegistry final : public sys::Registry {
   std::optional<Client> client(sys::RegistryEntry entry) const;
   std::optional<std::int64_t> partnerVendor(int port) const;
   std::optional<sys::Value> entryProperties(sys::RegistryEntry entry) const;
+  std::optional<sys::Value> appUsage(const Client& c) const;
 
   MachineModel& model_;
 };

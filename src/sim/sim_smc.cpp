@@ -72,8 +72,30 @@ void writeLE32(std::span<std::uint8_t> b, std::size_t at, std::uint32_t v) {
 
 }  // namespace
 
+bool SimSMC::hasKey(std::uint32_t code) const {
+  if (code == sys::fourCharCode("PDTR")) {
+    const MachineSetup& m = model_.scenario().machine;
+    return m.platform.hasChargerPowerKey(m.chip);
+  }
+  return std::any_of(kKeys.begin(), kKeys.end(), [&](const Key& k) { return k.code == code; });
+}
+
+std::optional<std::pair<int, std::uint8_t>> SimSMC::transientFailure() {
+  const MachineSetup& m = model_.scenario().machine;
+  if (!(m.platform.smcErrors > 0)) return std::nullopt;
+  const double u = faults_.draw(model_.time());
+  if (u >= m.platform.smcErrors) return std::nullopt;
+  // Half of them the kernel reports, half the controller's result byte.
+  if (u < m.platform.smcErrors / 2) return std::pair{kIOReturnBusy, std::uint8_t{0}};
+  return std::pair{0, kCommCollision};
+}
+
 std::optional<sys::SMCConnection> SimSMC::open() {
   auto lock = model_.sync();
+  if (refusedOpens_ < model_.scenario().machine.platform.smcOpenFailures) {
+    ++refusedOpens_;
+    return std::nullopt;
+  }
   sys::SMCConnection c = next_++;
   open_.insert(c);
   return c;
@@ -97,12 +119,17 @@ int SimSMC::callStructMethod(sys::SMCConnection connection, std::uint32_t select
   writeLE32(output, kKeyAt, code);
   output[kCommandAt] = command;
 
+  if (auto failure = transientFailure()) {
+    if (failure->first != 0) return failure->first;
+    output[kResultAt] = failure->second;
+    return 0;
+  }
   auto key = std::find_if(kKeys.begin(), kKeys.end(), [&](const Key& k) { return k.code == code; });
   if (command != kReadInfo && command != kReadValue) {
     output[kResultAt] = kBadCommand;
     return 0;
   }
-  if (key == kKeys.end()) {
+  if (key == kKeys.end() || !hasKey(code)) {
     output[kResultAt] = kKeyNotFound;
     return 0;
   }
@@ -142,7 +169,8 @@ int SimSMC::callStructMethod(sys::SMCConnection connection, std::uint32_t select
       break;
     }
     case KeyType::ui32: {
-      auto n = static_cast<std::uint32_t>(kKeys.size());
+      auto n = static_cast<std::uint32_t>(
+          std::count_if(kKeys.begin(), kKeys.end(), [&](const Key& k) { return hasKey(k.code); }));
       for (int i = 0; i < 4; ++i)
         bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(n >> (24 - 8 * i));
       break;

@@ -1,5 +1,7 @@
 #include "sim/simulated_mac.h"
 
+#include <cmath>
+
 #include "sim/machine_model.h"
 #include "sim/sim_audio.h"
 #include "sim/sim_displays.h"
@@ -61,6 +63,27 @@ std::vector<SleepSpan> SimulatedMac::sleeps() const {
   std::vector<SleepSpan> out;
   for (const auto& s : model_->scenario().sleeps) {
     out.push_back({model_->startDate() + s.at, model_->startDate() + s.at + s.seconds});
+  }
+  return out;
+}
+
+bool SimulatedMac::hibernating() {
+  auto lock = model_->sync();
+  return model_->hibernating();
+}
+
+sys::Date SimulatedMac::nextChange() {
+  auto lock = model_->sync();
+  return model_->startDate() + model_->nextBoundary();
+}
+
+std::vector<Hibernation> SimulatedMac::hibernations() {
+  auto lock = model_->sync();
+  std::vector<Hibernation> out;
+  for (const SleepPeriod& h : model_->hibernations()) {
+    Hibernation span{model_->startDate() + h.at, std::nullopt};
+    if (std::isfinite(h.seconds)) span.end = model_->startDate() + h.at + h.seconds;
+    out.push_back(span);
   }
   return out;
 }

@@ -40,8 +40,8 @@
 // so the charge moves exactly with the energy drawn. The gauge reports the
 // charge every 20 s; the system's own time estimates follow a smoothed
 // battery power and read "estimating" for a minute after a plug change or a
-// wake. An empty battery on its own turns the machine off until a charger
-// brings it back to a few percent.
+// wake. An empty battery on its own makes the machine hibernate (nothing
+// runs, nothing draws) until a charger brings it back to a few percent.
 //
 // Chip channels. Leaves (cores, GPU and its SRAM, memory, media engines,
 // neural engine, fabric, display engine, PCIe) integrate their share of the
@@ -55,9 +55,17 @@
 // while asleep); its energy counter is its CPU energy only (its GPU energy
 // shows in the graphics channels, its GPU time in the accelerator's user
 // clients). Each process knows the row name the identity rules should give
-// it, and the truth sums energy per row.
+// it, and the truth sums energy per row. As on a Mac, the kernel keeps other
+// users' processes from the monitor (unless the scenario runs it as root):
+// they have no row, and their energy is the system's.
+//
+// Platform differences. Where real Macs are awkward (unit labels spelt
+// several ways, failed samples, busy SMC calls, missing keys and selectors,
+// idle accelerator clients, headphones as a device of their own) the machine
+// is too, as its scenario's platform setting says (`PlatformQuirks`).
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,6 +86,13 @@ struct SleepSpan {
   double seconds() const { return end - start; }
 };
 
+// A time the battery ran out: the machine hibernated from `start` until a
+// charger brought it back at `end` (absent while it still hibernates).
+struct Hibernation {
+  sys::Date start;
+  std::optional<sys::Date> end;
+};
+
 class SimulatedMac {
  public:
   // The scenario starts at `clock`'s current time; the clock is the only
@@ -96,6 +111,16 @@ class SimulatedMac {
   const Scenario& scenario() const;
   sys::Date startDate() const;
   std::vector<SleepSpan> sleeps() const;
+
+  // Whether the machine hibernates now because its battery ran out; nothing
+  // should run on it until a charger has woken it.
+  bool hibernating();
+  // When the machine's power may next change (a time slot, an event, the
+  // battery running out or reaching its wake charge); infinitely far when
+  // nothing more will happen.
+  sys::Date nextChange();
+  // Every time the battery ran out so far, by time.
+  std::vector<Hibernation> hibernations();
 
   // Ground truth at the clock's current time.
   TruthSnapshot truth();

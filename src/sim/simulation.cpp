@@ -1,13 +1,56 @@
 #include "sim/simulation.h"
 
+#include <algorithm>
+
 namespace ebbwise::sim {
 
-Simulation::Simulation(Scenario scenario)
-    : start_(scenario.machine.start), loop_(scenario.machine.start) {
+namespace {
+
+// A little past the machine's next boundary, so that the boundary is behind
+// the clock however dates and the loop's whole nanoseconds round.
+constexpr double kPastBoundary = 1e-6;
+
+sys::Date startOf(const Scenario& scenario) {
+  return isPlausibleStart(scenario.machine.start) ? scenario.machine.start : MachineSetup{}.start;
+}
+
+}  // namespace
+
+Simulation::Simulation(Scenario scenario) : start_(startOf(scenario)), loop_(start_) {
   mac_ = std::make_unique<SimulatedMac>(std::move(scenario), loop_.clock());
   for (const SleepSpan& span : mac_->sleeps()) {
-    loop_.scheduleAfter(span.start - loop_.now(),
-                        [this, seconds = span.seconds()] { loop_.suspend(seconds); });
+    loop_.scheduleAfter(span.start - loop_.now(), [this, end = span.end] {
+      // Run late (after a hibernation that covered its start), a sleep lasts
+      // only what is left of it.
+      loop_.suspend(end - loop_.now());
+      // A battery that ran out meanwhile keeps the machine off: nothing due
+      // may run at the wake.
+      if (mac_->hibernating()) loop_.stop();
+    });
+  }
+}
+
+void Simulation::runFor(double seconds) {
+  if (seconds > 0) runUntil(loop_.now() + seconds);
+}
+
+void Simulation::runUntil(sys::Date end) {
+  // The battery can only run out at one of the machine's boundaries (a time
+  // slot, an event, the charge crossing empty), so the loop runs from one to
+  // the next and stops running as soon as the machine is found off. While
+  // it hibernates the loop only sleeps, boundary by boundary, until the
+  // machine is back on or the run is over.
+  for (;;) {
+    const sys::Date now = loop_.now();
+    if (!(now < end)) return;
+    const sys::Date boundary = std::max(mac_->nextChange(), now) + kPastBoundary;
+    const sys::Date target = std::min(end, boundary);
+    if (mac_->hibernating()) {
+      loop_.suspend(target - now);
+    } else {
+      loop_.runUntil(target);
+    }
+    if (!(loop_.now() > now)) return;  // the end, to the clock's resolution
   }
 }
 

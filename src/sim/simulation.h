@@ -13,6 +13,8 @@ namespace ebbwise::sim {
 // scenario's start date and sleeps through the scenario's sleep spans, so
 // whatever runs on the loop sees the machine the way a program on a real Mac
 // would (timers stop while asleep, the first tick after waking comes late).
+// When the battery runs empty the machine hibernates: nothing runs until a
+// charger has brought it back to life, however many runs that takes.
 class Simulation {
  public:
   explicit Simulation(Scenario scenario);
@@ -26,10 +28,13 @@ class Simulation {
   // Seconds of virtual time since the scenario started.
   double elapsed() const { return loop_.now() - start_; }
 
-  // Lets `seconds` of virtual time pass, running everything due.
-  void runFor(double seconds) { loop_.runFor(seconds); }
+  // Lets `seconds` of virtual time pass, running everything due while the
+  // machine is on.
+  void runFor(double seconds);
 
  private:
+  void runUntil(sys::Date end);
+
   sys::Date start_;
   sys::VirtualRunLoop loop_;
   std::unique_ptr<SimulatedMac> mac_;

@@ -48,11 +48,15 @@ struct ProcessTruth {
   std::uint64_t startTicks = 0;  // as the kernel stamps it
   std::string path;
   // The row name the identity rules should give it; empty for the kernel,
-  // which is never listed, so its energy is the system's and no row's.
+  // which is never listed, and for processes whose counters the kernel
+  // keeps from the monitor: their energy is the system's and no row's.
   std::string row;
   double cpuJoules = 0;
   double gpuJoules = 0;
   bool running = false;
+  // The monitor can read its energy counter, so its energy can be billed to
+  // an app; otherwise it lands in the system's rows.
+  bool billable = false;
 
   double joules() const { return cpuJoules + gpuJoules; }
 };

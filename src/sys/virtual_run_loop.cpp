@@ -107,12 +107,26 @@ class VirtualRunLoop::Timeline {
   }
 
   // Runs every event due by `limit` (or by now, if the clock has passed
-  // `limit`), then moves the clock to `limit`.
+  // `limit`), then moves the clock to `limit`; a stop ends the run at once.
   void run(Nanos limit) {
+    {
+      std::lock_guard lock(mutex_);
+      ++runs_;
+    }
     while (runNext(limit)) {
     }
     std::lock_guard lock(mutex_);
+    --runs_;
+    if (stopped_) {
+      stopped_ = false;
+      return;
+    }
     if (limit != never && limit > elapsed_) advanceTo(limit);
+  }
+
+  void stop() {
+    std::lock_guard lock(mutex_);
+    if (runs_ > 0) stopped_ = true;
   }
 
   // Runs the queue's work queued so far, then `task`, on the calling thread.
@@ -225,7 +239,7 @@ class VirtualRunLoop::Timeline {
     Owner owner = loopOwner;
     {
       std::lock_guard lock(mutex_);
-      if (!takeDue(limit, task, owner)) return false;
+      if (stopped_ || !takeDue(limit, task, owner)) return false;
     }
     Running running(*this, owner);
     (*task)();
@@ -288,6 +302,8 @@ class VirtualRunLoop::Timeline {
   Owner nextOwner_ = loopOwner + 1;
   Owner running_ = loopOwner;
   bool closed_ = false;
+  int runs_ = 0;          // runs in progress, nested ones included
+  bool stopped_ = false;  // the innermost run ends after its running task
   std::unordered_map<TaskID, Event> events_;
   std::priority_queue<Slot, std::vector<Slot>, std::greater<>> heap_;
   // Each live queue's work not yet run, oldest first.
@@ -367,6 +383,10 @@ void VirtualRunLoop::runUntilIdle() {
 
 void VirtualRunLoop::suspend(double seconds) {
   timeline_->suspend(toNanos(seconds));
+}
+
+void VirtualRunLoop::stop() {
+  timeline_->stop();
 }
 
 std::size_t VirtualRunLoop::pendingEvents() const {

@@ -54,6 +54,11 @@ class VirtualRunLoop final : public RunLoop {
   // asleep. May be called from inside a running task.
   void suspend(double seconds);
 
+  // Ends the run in progress once the running task returns: runFor or
+  // runUntil returns with the clock where it stands, and what is due runs
+  // in the next run. Outside a run it does nothing.
+  void stop();
+
   // Timers, delayed work and queued or posted work not yet run or cancelled.
   std::size_t pendingEvents() const;
 

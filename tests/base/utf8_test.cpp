@@ -22,5 +22,28 @@ TEST(Utf8Decode, ReplacesEachIllFormedSubsequenceOnce) {
   for (const auto& [bytes, text] : cases) EXPECT_EQ(Utf8::decode(std::string_view(bytes)), text);
 }
 
+TEST(Utf8Text, CapitalizeFirstUsesTitleCaseInAnyScript) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"project", "Project"},
+      {"\u00E9t\u00E9", "\u00C9t\u00E9"},
+      {"\u03C9mega", "\u03A9mega"},
+      {"\u0436\u0443\u043A", "\u0416\u0443\u043A"},
+      {"\u0561\u0580\u0587", "\u0531\u0580\u0587"},  // Armenian
+      {"\u01C6emal", "\u01C5emal"},                  // a digraph starts in title case
+      {"\u5FAE\u4FE1", "\u5FAE\u4FE1"},
+      {"", ""},
+  };
+  for (const auto& [text, capitalized] : cases) EXPECT_EQ(Utf8::capitalizeFirst(text), capitalized);
+}
+
+TEST(Utf8Text, SplitWhitespaceKnowsUnicodeSpaces) {
+  using Pieces = std::vector<std::string_view>;
+  EXPECT_EQ(Utf8::splitWhitespace("a\u3000b\u2029c\t d\u00A0e\u0085f\u2007g"),
+            (Pieces{"a", "b", "c", "d", "e", "f", "g"}));
+  // Zero-width characters join rather than separate.
+  EXPECT_EQ(Utf8::splitWhitespace(" a\u200Bb\u200Dc "), (Pieces{"a\u200Bb\u200Dc"}));
+  EXPECT_EQ(Utf8::splitWhitespace(" \n\u3000 "), Pieces{});
+}
+
 }  // namespace
 }  // namespace ebbwise

@@ -49,12 +49,19 @@ TEST(ExpectedRowTest, RowsFollowTheIdentityRules) {
       {facts("/Applications/Docker.app/Contents/MacOS/com.docker.backend"), "com.docker.backend"},
       {facts("/usr/local/bin/node"), "node"},
       {facts("/usr/local/bin/node", "/Users/me"), "node"},  // a runtime, no project
+      {facts("/usr/bin/login"), "login"},
+      {facts("/bin/zsh", "/Users/me/code/web", {{"CLAUDECODE", "1"}}), "Claude Code (Web)"},
   };
   cases[2].first.responsible = 0;
   cases[4].first.args = {"npm", "run", "dev"};
   cases[5].first.tty = true;
   cases[6].first.parent = 5;  // an agent's shell, in a folder of its own
   cases[9].first.argsReadable = false;
+  // An agent's shell behind another user's login: the walk up to the agent
+  // stops at the record the kernel refuses, so the shell's own folder names it.
+  cases[11].first.argsReadable = cases[11].first.recordReadable = false;
+  cases[11].first.parent = 5;
+  cases[12].first.parent = 11;
   std::vector<Facts> all;
   for (const auto& c : cases) all.push_back(c.first);
   for (std::size_t i = 0; i < all.size(); ++i)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "machine_fixture.h"
 
@@ -53,22 +54,54 @@ TEST_F(ProcessesTest, ArgumentAreaIsLaidOutAsTheKernelDoes) {
   EXPECT_EQ(p.procArgs(node, small), 10u);  // a short buffer gets what fits
   EXPECT_TRUE(std::equal(small.begin(), small.end(), expected.begin()));
   EXPECT_EQ(p.currentDirectory(node), "/Users/alex/code/webapp");
-  // Another user's process keeps its arguments and folder to itself.
-  const sys::Pid daemon = m.pidOf("/usr/sbin/cfprefsd");
-  EXPECT_TRUE(p.rusage(daemon) && p.bsdInfo(daemon));
-  EXPECT_FALSE(p.procArgsSize(daemon));
-  EXPECT_FALSE(p.procArgs(daemon, buffer));
-  EXPECT_FALSE(p.currentDirectory(daemon));
   EXPECT_FALSE(p.executablePath(0));  // the kernel has no executable file
+}
+
+// Another user's process gives the monitor its path and responsibility and
+// nothing else, unless the monitor runs as root; its energy is then no row's.
+TEST(ProcessPrivacyTest, AnotherUsersProcessGivesOnlyItsPathUnlessTheMonitorIsRoot) {
+  for (bool privileged : {false, true}) {
+    SCOPED_TRACE(privileged ? "as root" : "as the user");
+    Machine m{quietScenario(
+        std::string("\"platform\": {\"privileged\": ") + (privileged ? "true" : "false") + "}",
+        kProcesses)};
+    sys::Processes& p = m.procs();
+    const sys::Pid daemon = m.pidOf("/usr/sbin/cfprefsd");
+    ASSERT_GT(daemon, 1);
+    EXPECT_EQ(p.responsiblePid(daemon), daemon);
+    std::vector<std::uint8_t> buffer(256);
+    for (bool given : {p.rusage(daemon).has_value(), p.bsdInfo(daemon).has_value(),
+                       p.procArgsSize(daemon).has_value(), p.procArgs(daemon, buffer).has_value(),
+                       p.currentDirectory(daemon).has_value()}) {
+      EXPECT_EQ(given, privileged);
+    }
+    for (const char* path : {"/sbin/launchd",
+                             "/System/Library/PrivateFrameworks/SkyLight.framework/"
+                             "Versions/A/Resources/WindowServer"}) {
+      EXPECT_EQ(p.rusage(m.pidOf(path)).has_value(), privileged) << path;
+    }
+    const ProcessTruth truth = Machine::truthOf(m.mac->truth(), "/usr/sbin/cfprefsd");
+    EXPECT_EQ(truth.billable, privileged);
+    EXPECT_EQ(truth.row, privileged ? "cfprefsd" : "");
+  }
 }
 
 TEST_F(ProcessesTest, ListingIsNewestFirstAndFitsTheBuffer) {
   auto pids = m.pids();
   EXPECT_EQ(pids.back(), 0);
+  // Start stamps from the truth: the kernel keeps other users' to itself.
+  std::map<sys::Pid, std::uint64_t> started;
+  for (const auto& proc : m.mac->truth().processes) {
+    if (proc.running) started[proc.pid] = proc.startTicks;
+  }
   std::uint64_t previous = UINT64_MAX;
   for (sys::Pid pid : pids) {
-    EXPECT_LE(p.rusage(pid)->procStartAbstime, previous) << pid;
-    previous = p.rusage(pid)->procStartAbstime;
+    ASSERT_TRUE(started.contains(pid)) << pid;
+    EXPECT_LE(started[pid], previous) << pid;
+    previous = started[pid];
+    if (auto usage = p.rusage(pid)) {
+      EXPECT_EQ(usage->procStartAbstime, started[pid]) << pid;
+    }
   }
   std::vector<sys::Pid> three(3);
   EXPECT_EQ(p.listAllPids(three), 3);

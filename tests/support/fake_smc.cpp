@@ -40,6 +40,10 @@ int FakeSMC::callStructMethod(sys::SMCConnection connection, std::uint32_t selec
   const std::uint32_t code = le32(input, 0);
   const std::string name = {char(code >> 24), char(code >> 16), char(code >> 8), char(code)};
   if (kernelErrorKeys.contains(name)) return kBadArgument;
+  if (busyCalls > 0) {
+    --busyCalls;
+    return kBusy;
+  }
 
   std::fill(output.begin(), output.end(), 0);
   std::copy_n(input.begin(), 4, output.begin());  // the key travels back

@@ -19,6 +19,7 @@ namespace ebbwise::test {
 class FakeSMC final : public sys::SMCUserClient {
  public:
   static constexpr int kBadArgument = static_cast<int>(0xE00002C2);
+  static constexpr int kBusy = static_cast<int>(0xE00002D5);
   static constexpr std::uint8_t kKeyNotFound = 0x84;
 
   // A key of `type` whose value is `bytes` (at most 32); its size is their count.
@@ -33,6 +34,7 @@ class FakeSMC final : public sys::SMCUserClient {
   bool serviceMissing = false;
   std::set<std::string> kernelErrorKeys;  // calls about these keys fail in the kernel
   std::map<std::string, std::uint8_t> resultByteForKey;  // non-zero result for these keys
+  int busyCalls = 0;  // this many calls from now on fail in the kernel, then all is well
 
   // What happened.
   std::vector<std::vector<std::uint8_t>> inputs;  // every record received

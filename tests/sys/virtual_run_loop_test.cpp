@@ -133,6 +133,25 @@ TEST(VirtualRunLoopTest, SuspendFiresOverdueTimersOnceThenKeepsPeriodFromWake) {
   EXPECT_EQ(clock.monotonicTicks(), ticks + timebase.secondsToTicks(14));
 }
 
+// A task that puts the machine to sleep for good (an empty battery) stops
+// the run where it stands: nothing due at the wake runs until the next run.
+TEST(VirtualRunLoopTest, StopEndsTheRunWhereItStands) {
+  VirtualRunLoop loop(start);
+  Log log(loop);
+  loop.stop();  // outside a run: nothing to end
+  loop.scheduleRepeating(5, 0, log.task("tick"));
+  loop.scheduleAfter(7, [&] {
+    loop.suspend(60);
+    loop.stop();
+  });
+  loop.runFor(30);
+  EXPECT_EQ(log.ran, (Names{"tick@5"}));
+  EXPECT_EQ(loop.now(), start + 67);
+  loop.runFor(1);
+  EXPECT_EQ(log.ran, (Names{"tick@5", "tick@67"}));
+  EXPECT_EQ(loop.now(), start + 68);
+}
+
 TEST(VirtualRunLoopTest, QueueWorkKeepsQueueingOrderAndSyncRunsItFirst) {
   VirtualRunLoop loop(start);
   auto queue = loop.makeSerialQueue("q");

@@ -39,8 +39,24 @@ std::vector<sys::AudioObjectID> processObjects(sys::AudioSystem& audio) {
   // The list may have shrunk between the two calls; only whole ids count.
   std::vector<sys::AudioObjectID> objects(std::min<std::size_t>(size, bytes.size()) /
                                           sizeof(sys::AudioObjectID));
+  if (objects.empty()) return {};
   std::memcpy(objects.data(), bytes.data(), objects.size() * sizeof(sys::AudioObjectID));
   return objects;
+}
+
+// The terminal type of the device's first output stream; nothing when the
+// device has no readable stream.
+std::optional<std::uint32_t> outputTerminal(sys::AudioSystem& audio, sys::AudioObjectID device) {
+  const sys::AudioPropertyAddress address{kDeviceStreams, sys::kAudioObjectPropertyScopeOutput};
+  // Only the first stream is needed; a longer list is cut to it.
+  auto stream = read32<sys::AudioObjectID>(audio, device, address);
+  if (!stream) return std::nullopt;
+  return read32<std::uint32_t>(audio, *stream, {kStreamTerminalType});
+}
+
+bool isHeadphoneTerminal(std::uint32_t terminal) {
+  return terminal == kTerminalHeadphones || terminal == kUSBTerminalHeadphones ||
+         terminal == kUSBTerminalHeadset;
 }
 
 }  // namespace
@@ -64,8 +80,12 @@ bool outputIsBuiltInSpeakers(sys::AudioSystem& audio) {
   if (read32<std::uint32_t>(audio, *device, {kTransportType}) != kTransportBuiltIn) return false;
   auto source =
       read32<std::uint32_t>(audio, *device, {kDataSource, sys::kAudioObjectPropertyScopeOutput});
-  // Built-in outputs without selectable sources are the speakers.
-  return !source || *source == kInternalSpeaker;
+  if (source) return *source == kInternalSpeaker;
+  // Without a data source, headphones in the jack are a built-in device of
+  // their own, told from the speakers by the terminal of its output stream.
+  // Anything else built in is the speakers.
+  auto terminal = outputTerminal(audio, *device);
+  return !terminal || !isHeadphoneTerminal(*terminal);
 }
 
 std::string describe(std::optional<sys::Date> since, sys::Date now) {

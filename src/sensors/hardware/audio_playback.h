@@ -22,6 +22,13 @@ inline constexpr std::uint32_t kTransportType = sys::fourCharCode("tran");
 inline constexpr std::uint32_t kTransportBuiltIn = sys::fourCharCode("bltn");
 inline constexpr std::uint32_t kDataSource = sys::fourCharCode("ssrc");
 inline constexpr std::uint32_t kInternalSpeaker = sys::fourCharCode("ispk");
+inline constexpr std::uint32_t kDeviceStreams = sys::fourCharCode("stm#");
+inline constexpr std::uint32_t kStreamTerminalType = sys::fourCharCode("term");
+// Headphone terminals, as Core Audio spells them and as the USB audio class
+// numbers them (headphones, headset).
+inline constexpr std::uint32_t kTerminalHeadphones = sys::fourCharCode("hdph");
+inline constexpr std::uint32_t kUSBTerminalHeadphones = 0x0302;
+inline constexpr std::uint32_t kUSBTerminalHeadset = 0x0402;
 
 // Pids of the processes whose audio output is running; empty before macOS
 // 14.2 (which lacks the per-process properties) or when the list is unreadable.

@@ -27,8 +27,9 @@ bool hasChannels(const sys::Value& description) {
 std::optional<double> ChipPowerReader::unitsPerJoule(std::string_view unit) {
   unit = trimmed(unit);
   if (unit == "mJ") return 1e3;
-  // The micro sign (U+00B5) arrives UTF-8 encoded.
-  if (unit == "uJ" || unit == "\xC2\xB5J") return 1e6;
+  // Micro arrives UTF-8 encoded, spelt with the micro sign (U+00B5) or with
+  // the Greek letter mu (U+03BC) it is equivalent to.
+  if (unit == "uJ" || unit == "\xC2\xB5J" || unit == "\xCE\xBCJ") return 1e6;
   if (unit == "nJ") return 1e9;
   return std::nullopt;
 }

@@ -54,7 +54,14 @@ std::unique_ptr<SystemPowerMeter> SystemPowerMeter::create(sys::SMCUserClient& c
                                                            sys::RunLoop& runLoop,
                                                            sys::Clock& clock) {
   auto smc = SMC::open(client);
-  if (!smc || !smc->readFloat(kSystemPower)) return nullptr;
+  if (!smc) return nullptr;
+  // A busy controller fails a call now and then; only a key that stays
+  // unreadable means the machine has none.
+  bool readable = false;
+  for (int attempt = 0; attempt < kOpeningReads && !readable; ++attempt) {
+    readable = smc->readFloat(kSystemPower).has_value();
+  }
+  if (!readable) return nullptr;
   auto state = std::make_shared<State>(std::move(smc), clock);
   return std::unique_ptr<SystemPowerMeter>(
       new SystemPowerMeter(std::move(state), runLoop.makeSerialQueue(kQueueLabel)));

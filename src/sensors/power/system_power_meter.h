@@ -22,9 +22,11 @@ class SystemPowerMeter {
   // Two samples this far apart or more (sleep, a stalled queue) are not
   // integrated: nothing is known about the power in between.
   static constexpr double kMaxGap = 5.0;
+  // Reads of "PSTR" tried at creation before the key counts as missing.
+  static constexpr int kOpeningReads = 3;
 
   // Opens its own SMC connection and starts sampling at once; nothing when
-  // the SMC cannot be opened or has no readable "PSTR" key.
+  // the SMC cannot be opened or "PSTR" cannot be read in a few tries.
   static std::unique_ptr<SystemPowerMeter> create(sys::SMCUserClient& smc, sys::RunLoop& runLoop,
                                                   sys::Clock& clock);
 

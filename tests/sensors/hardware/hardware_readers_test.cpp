@@ -71,6 +71,21 @@ TEST(AudioPlaybackTest, PlayingPIDs) {
       {"list fails", 2, [](Audio& a) { a.property(1, list).status = 1852797029; }, {}},
       {"garbled size", 2, [](Audio& a) { a.property(1, list).reportedSize = 0xFFFFFFF0u; }, {}},
       {"cut inside an id", 2, [](Audio& a) { a.property(1, list).bytes.resize(5); }, {501}},
+      // Every process quit between the size call and the data call.
+      {"emptied after the size call",
+       2,
+       [](Audio& a) {
+         a.property(1, list).reportedSize = 20;
+         a.property(1, list).bytes.clear();
+       },
+       {}},
+      {"shrunk below one id",
+       2,
+       [](Audio& a) {
+         a.property(1, list).reportedSize = 20;
+         a.property(1, list).bytes.resize(3);
+       },
+       {}},
       {"piro short", 2, [](Audio& a) { a.property(40, piro).bytes.resize(2); }, {733}},
       {"ppid fails", 2, [](Audio& a) { a.property(40, ppid).status = 1; }, {733}},
   };
@@ -92,10 +107,24 @@ TEST(AudioPlaybackTest, OutputIsBuiltInSpeakers) {
   using Audio = test::FakeAudioSystem;
   static constexpr auto builtIn = AudioPlayback::kTransportBuiltIn;
   static constexpr auto speaker = AudioPlayback::kInternalSpeaker;
+  // A built-in output without a data source whose one output stream (74)
+  // ends in `terminal`.
+  static constexpr auto withTerminal = [](Audio& a, std::uint32_t terminal) {
+    a.setOutput(73, builtIn, std::nullopt);
+    a.setUInt32(73, AudioPlayback::kDeviceStreams, 74, sys::kAudioObjectPropertyScopeOutput);
+    a.setUInt32(74, AudioPlayback::kStreamTerminalType, terminal);
+  };
   const std::tuple<const char*, void (*)(Audio&), bool> cases[] = {
       {"speakers", [](Audio& a) { a.setOutput(73, builtIn, speaker); }, true},
       {"headphones", [](Audio& a) { a.setOutput(73, builtIn, sys::fourCharCode("hdpn")); }, false},
       {"no data source", [](Audio& a) { a.setOutput(73, builtIn, std::nullopt); }, true},
+      // Without a data source the output stream's terminal tells headphones,
+      // in Core Audio's spelling or the USB audio class numbers.
+      {"speaker terminal", [](Audio& a) { withTerminal(a, sys::fourCharCode("spkr")); }, true},
+      {"headphone terminal", [](Audio& a) { withTerminal(a, sys::fourCharCode("hdph")); }, false},
+      {"usb headphone terminal", [](Audio& a) { withTerminal(a, 0x0302); }, false},
+      {"usb headset terminal", [](Audio& a) { withTerminal(a, 0x0402); }, false},
+      {"unknown terminal", [](Audio& a) { withTerminal(a, 0); }, true},
       {"usb device", [](Audio& a) { a.setOutput(73, sys::fourCharCode("usb "), speaker); }, false},
       {"no default output", [](Audio&) {}, false},
   };

@@ -44,8 +44,9 @@ TEST(ChipEnergyTest, EachNameGoesToItsPart) {
 
 TEST(ChipPowerReaderTest, UnitLabelsAndTheirScale) {
   const std::pair<const char*, std::optional<double>> cases[] = {
-      {"mJ", 1e3}, {"uJ", 1e6}, {"\u00B5J", 1e6}, {"nJ", 1e9}, {" \tmJ\t ", 1e3},
-      {"W", {}},   {"MJ", {}},  {"", {}},         {"m J", {}}, {"\u03BCJ", {}},
+      {"mJ", 1e3}, {"uJ", 1e6},       {"\u00B5J", 1e6}, {"\u03BCJ", 1e6},
+      {"nJ", 1e9}, {" \tmJ\t ", 1e3}, {"W", {}},        {"MJ", {}},
+      {"", {}},    {"m J", {}},       {"\u00B5 J", {}},
   };
   for (const auto& [unit, perJoule] : cases) {
     EXPECT_EQ(ChipPowerReader::unitsPerJoule(unit), perJoule) << '"' << unit << '"';

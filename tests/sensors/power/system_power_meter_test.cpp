@@ -54,6 +54,18 @@ TEST_F(SystemPowerMeterTest, CreationNeedsAnSMCWithReadableSystemPower) {
   }
 }
 
+// A busy controller fails a call now and then; the meter gives up only on a
+// key that stays unreadable over a few tries.
+TEST_F(SystemPowerMeterTest, CreationRidesOutABusyController) {
+  for (int busy = 0; busy <= SystemPowerMeter::kOpeningReads; ++busy) {
+    FakeSMC f;
+    f.setFloat("PSTR", 10);
+    f.busyCalls = busy;
+    auto meter = SystemPowerMeter::create(f, loop, clock);
+    EXPECT_EQ(meter != nullptr, busy < SystemPowerMeter::kOpeningReads) << busy << " busy calls";
+  }
+}
+
 TEST_F(SystemPowerMeterTest, IntervalsOutsideTheGapRuleAreSkipped) {
   const std::pair<double, SystemEnergy> cases[] = {
       {4.5, {4.5 * 11, 0, 4.5}},
