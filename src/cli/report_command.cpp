@@ -49,7 +49,8 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host)
   ScratchHistory scratch(host);
   sim::Simulation simulation(std::move(*parsed.scenario));
   std::unique_ptr<Store> store = scratchStore(simulation.mac(), scratch);
-  const std::string historyNotice = HistoryNotice::about(store.get()).value_or("");
+  const std::string historyNotice =
+      HistoryNotice::about(store.get(), ScratchHistory::simulatorFolder(host)).value_or("");
   Monitor monitor(simulation.platform(), std::move(store));
   SessionTruth truth(simulation.mac(), monitor);
   monitor.setTickObserver([&truth] { truth.tick(); });
