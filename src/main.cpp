@@ -31,8 +31,9 @@ int main(int argc, char** argv) {
                      "Run on the simulated MacBook instead of this machine's sensors.\n"
                      "SCENARIO is a scenario file (JSON); without it the built-in default\n"
                      "machine runs (a working session on battery). Simulated time is virtual:\n"
-                     "an hour passes in moments. The history goes to a scratch database\n"
-                     "under $EBBWISE_DATA_DIR (else your cache folder), never your real one.")
+                     "an hour passes in moments. The history goes to a scratch database of\n"
+                     "the run's own under $EBBWISE_DATA_DIR/simulator (else your cache\n"
+                     "folder), never your real one, and is removed when the run ends.")
           ->expected(0, 1)
           ->type_name("[SCENARIO]");
   app.add_option("--report", duration,
@@ -42,8 +43,9 @@ int main(int argc, char** argv) {
       ->type_name("DURATION");
   app.add_flag("--json", json,
                "Print the report as one JSON object (in simulation it carries the true\n"
-               "figures beside the measured ones: trueSystemJoules, trueMinutesLeft, and\n"
-               "trueJoules for each app)");
+               "figures beside the measured ones: trueSystemJoules, trueMinutesLeft,\n"
+               "minutesLeftError (how far the time left is off) and trueJoules for each\n"
+               "app)");
 
   try {
     app.parse(argc, argv);

@@ -7,6 +7,9 @@ namespace ebbwise {
 namespace {
 
 constexpr double kMinute = 60.0;
+// Tick times are sums of doubles: a minute of twelve 5-second ticks may come
+// out a hair short of 60 s, and must still close.
+constexpr double kSlack = 1e-6;
 
 }  // namespace
 
@@ -14,7 +17,11 @@ std::optional<HistoryRecord> MinuteBucket::add(
     double ts, double tickSeconds, const BatteryReading& battery,
     const std::unordered_map<std::string, double>& appJoules) {
   std::optional<HistoryRecord> result;
-  if (startTs && (battery.onAC != onAC || ts - *startTs >= kMinute)) result = flush();
+  // A change of power source starts a new record with this tick, and so does
+  // a tick that begins after the minute is over (the first after a gap).
+  if (startTs && (battery.onAC != onAC || ts - tickSeconds >= *startTs + kMinute - kSlack)) {
+    result = flush();
+  }
   if (!startTs) startTs = ts - tickSeconds;
   lastTs = ts;
   dt += tickSeconds;
@@ -22,6 +29,10 @@ std::optional<HistoryRecord> MinuteBucket::add(
   percent = battery.percent;
   onAC = battery.onAC;
   for (const auto& [app, joules] : appJoules) apps[app] += joules;
+  // The tick that completes the minute belongs to it. When this tick already
+  // closed the record before it, the full minute it starts waits for the next
+  // tick, which always closes it: nothing is lost, only written one tick later.
+  if (!result && ts - *startTs >= kMinute - kSlack) result = flush();
   return result;
 }
 

@@ -4,13 +4,15 @@
 #include <string>
 #include <unordered_map>
 
-#include "sensors/power/battery_reading.h"
 #include "history/history_record.h"
+#include "sensors/power/battery_reading.h"
 
 namespace ebbwise {
 
-// Gathers ticks into one history record a minute. A record closes on the first
-// tick 60 seconds after its start or when the power source changes.
+// Gathers ticks into one history record a minute. A record closes with the
+// tick that completes 60 seconds since its start (twelve 5-second ticks), or
+// before a tick on another power source or one that starts after the minute
+// is over.
 struct MinuteBucket {
   std::optional<double> startTs;  // seconds since 1970; absent while empty
   double lastTs = 0;              // time of the last tick added
@@ -21,7 +23,8 @@ struct MinuteBucket {
   std::unordered_map<std::string, double> apps;  // joules per app name
 
   // Adds one tick that ends at `ts` and lasted `dt` seconds; returns the record
-  // this tick closed, if any (the tick itself then opens the next bucket).
+  // this tick closed, if any (holding the tick when it completed the minute,
+  // else without it).
   std::optional<HistoryRecord> add(double ts, double dt, const BatteryReading& battery,
                                    const std::unordered_map<std::string, double>& appJoules);
 

@@ -64,6 +64,10 @@ std::optional<Session> Tracker::restoreSession(Store& store, sys::Date now) {
 
 std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& battery,
                                          const std::vector<ProcessSample>& samples) {
+  // A date that is not a number cannot be placed in time: like a tick that
+  // comes too late it is not accounted, and it does not even move the clock,
+  // so the next good tick is measured from the last good one.
+  if (!std::isfinite(now.secondsSince1970)) return {};
   const double dt = lastTick_ ? now - *lastTick_ : 0.0;
   const bool gap = dt <= 0 || dt >= kGapSeconds;
   lastTick_ = now;
@@ -197,24 +201,27 @@ double Tracker::billGraphics(const std::optional<ChipEnergy>& chip,
     // Times that went backwards and processes first seen now are left out.
     struct Use {
       std::uint64_t time = 0;
-      const ProcessKey* key = nullptr;
+      std::optional<ProcessKey> key;
     };
     std::unordered_map<std::int32_t, Use> uses;
     double total = 0;
     for (const auto& [pid, time] : gpu) {
       auto previous = lastGPU_.find(pid);
       if (previous == lastGPU_.end() || time <= previous->second) continue;
-      uses.emplace(pid, Use{time - previous->second});
+      uses.emplace(pid, Use{time - previous->second, std::nullopt});
       total += static_cast<double>(time - previous->second);
     }
     if (total > 0) {
       // A reused pid can appear twice; the first sample with the id takes the time.
       for (const auto& sample : samples) {
         auto use = uses.find(sample.key.pid);
-        if (use != uses.end() && use->second.key == nullptr) use->second.key = &sample.key;
+        if (use != uses.end() && !use->second.key) use->second.key = sample.key;
       }
-      for (const auto& [pid, use] : uses) {
-        if (use.key == nullptr) continue;
+      for (auto& [pid, use] : uses) {
+        // A process whose energy could not be read in this scan still used
+        // the GPU: its share goes to it, not to nobody.
+        if (!use.key) use.key = energy_.missing(pid);
+        if (!use.key) continue;
         double share = chip->graphics * static_cast<double>(use.time) / total;
         deltas[*use.key] += share;
         billedShares_.emplace_back(*use.key, share);

@@ -15,18 +15,18 @@
 #include <utility>
 #include <vector>
 
-#include "sensors/processes/app_identity.h"
-#include "sensors/power/battery_reading.h"
-#include "sensors/power/chip_energy.h"
 #include "accounting/energy_tracker.h"
 #include "accounting/heavy_app_alert.h"
 #include "accounting/heavy_app_detector.h"
 #include "accounting/minute_bucket.h"
-#include "sensors/processes/process_key.h"
 #include "accounting/rolling_watts.h"
 #include "accounting/session.h"
-#include "history/store.h"
 #include "accounting/tracker_readers.h"
+#include "history/store.h"
+#include "sensors/power/battery_reading.h"
+#include "sensors/power/chip_energy.h"
+#include "sensors/processes/app_identity.h"
+#include "sensors/processes/process_key.h"
 #include "sys/date.h"
 
 namespace ebbwise {
@@ -51,6 +51,7 @@ class Tracker {
           TrackerReaders readers);
 
   // Accounts one scan; returns the heavy-app alerts it raised (usually none).
+  // A tick whose date is not finite changes nothing.
   std::vector<HeavyAppAlert> tick(sys::Date now, const BatteryReading& battery,
                                   const std::vector<ProcessSample>& samples);
 

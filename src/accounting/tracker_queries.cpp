@@ -1,8 +1,7 @@
 #include <algorithm>
 
-#include "sensors/power/discharge_curve.h"
-#include "base/time_left.h"
 #include "accounting/tracker.h"
+#include "base/time_left.h"
 
 namespace ebbwise {
 
@@ -41,11 +40,7 @@ bool Tracker::useQuick() const {
 std::optional<double> Tracker::minutesLeft() const {
   if (!battery_ || battery_->onAC) return std::nullopt;
   if (auto drain = valueOf(longDrain_, kBattery)) {
-    // The reported charge times today's voltage overstates what is left: the
-    // rest comes out at falling voltages.
-    const double energyLeft =
-        battery_->remainingWh * DischargeCurve::energyLeftFactor(battery_->percent / 100);
-    if (auto minutes = TimeLeft::minutesToEmpty(energyLeft, *drain)) return minutes;
+    if (auto minutes = TimeLeft::minutesToEmpty(battery_->remainingWh, *drain)) return minutes;
   }
   if (battery_->systemMinutesToEmpty) return static_cast<double>(*battery_->systemMinutesToEmpty);
   return std::nullopt;
@@ -87,7 +82,10 @@ Tracker::AppWatts Tracker::hogs(double threshold) const {
   for (const auto& [app, watts] : minuteApps_.values()) {
     if (watts >= threshold) result.emplace_back(app, watts);
   }
-  sortByWattsStable(result);
+  // Highest first; equal watts by name, so the order never depends on the map's.
+  std::sort(result.begin(), result.end(), [](const auto& a, const auto& b) {
+    return a.second != b.second ? a.second > b.second : a.first < b.first;
+  });
   return result;
 }
 

@@ -87,6 +87,22 @@ SessionReport SessionReport::from(const Monitor& monitor, std::string machine, d
   return report;
 }
 
+std::optional<double> SessionReport::minutesLeftError() const {
+  if (!minutesLeft || !trueMinutesLeft || !std::isfinite(*minutesLeft) ||
+      !std::isfinite(*trueMinutesLeft) || !(*trueMinutesLeft > 0)) {
+    return std::nullopt;
+  }
+  return *minutesLeft / *trueMinutesLeft - 1;
+}
+
+std::string SessionReport::estimateError() const {
+  auto error = minutesLeftError();
+  if (!error) return "";
+  if (std::abs(*error) < 0.0005) return ": the estimate is right";
+  return formatted(": the estimate is %.1f %% ", std::abs(*error) * 100) +
+         (*error > 0 ? "long" : "short");
+}
+
 std::string SessionReport::table(std::size_t appLimit) const {
   std::string out;
   auto line = [&out](const std::string& text) { out += text + "\n"; };
@@ -105,7 +121,7 @@ std::string SessionReport::table(std::size_t appLimit) const {
   line(state);
   if (!onAC) {
     std::string left = "Time left: " + minutesText(minutesLeft);
-    if (truth) left += "   (really " + minutesText(trueMinutesLeft) + ")";
+    if (truth) left += "   (really " + minutesText(trueMinutesLeft) + estimateError() + ")";
     line(left);
   }
   for (const RunOut& out : batteryRanOut) {
@@ -201,6 +217,7 @@ sys::Value SessionReport::json() const {
   if (trueSystemJoules) {
     out["trueSystemJoules"] = *trueSystemJoules;
     out["trueMinutesLeft"] = orNull(trueMinutesLeft);
+    out["minutesLeftError"] = orNull(minutesLeftError());
     sys::Value ranOut = sys::Value::array();
     for (const RunOut& r : batteryRanOut) {
       ranOut.push_back(

@@ -52,12 +52,19 @@ struct SessionReport {
   };
   std::vector<RunOut> batteryRanOut;
 
+  // How far the time left is off the true one, as a fraction of it: positive
+  // when it promises too much. Nothing without both figures.
+  std::optional<double> minutesLeftError() const;
+
   // The monitor's published state after a run of `seconds`.
   static SessionReport from(const Monitor& monitor, std::string machine, double seconds);
 
   // A readable table; `appLimit` apps are listed, the rest are summed.
   std::string table(std::size_t appLimit = 12) const;
   sys::Value json() const;
+
+ private:
+  std::string estimateError() const;
 };
 
 }  // namespace ebbwise

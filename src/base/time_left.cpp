@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace ebbwise::TimeLeft {
 
 namespace {
+
+// The minus sign of every figure.
+constexpr std::string_view kMinus = "\u2212";
 
 // Durations beyond this many minutes (about 19 years) are shown at this bound:
 // the figure is meaningless there, and it keeps the integer conversion defined.
@@ -32,16 +36,18 @@ std::optional<double> minutesToEmpty(double remainingWh, double averageDrainWatt
 }
 
 std::string format(double minutes) {
-  long long m = wholeMinutes(minutes);
-  if (m >= 60) return hoursAndMinutes(m, "%lldh %02lldm");
-  return std::to_string(m) + "m";
+  const long long m = wholeMinutes(minutes);
+  const long long a = std::llabs(m);
+  const std::string text = a >= 60 ? hoursAndMinutes(a, "%lldh %02lldm") : std::to_string(a) + "m";
+  return m < 0 ? std::string(kMinus) + text : text;
 }
 
 std::string compact(double minutes, bool steady) {
-  long long m = wholeMinutes(minutes);
-  if (steady && m >= 60) m = std::llround(static_cast<double>(m) / 5.0) * 5;
-  if (m >= 60) return hoursAndMinutes(m, "%lldh%02lld");
-  return std::to_string(m) + "m";
+  const long long m = wholeMinutes(minutes);
+  long long a = std::llabs(m);
+  if (steady && a >= 60) a = std::llround(static_cast<double>(a) / 5.0) * 5;
+  const std::string text = a >= 60 ? hoursAndMinutes(a, "%lldh%02lld") : std::to_string(a) + "m";
+  return m < 0 ? std::string(kMinus) + text : text;
 }
 
 }  // namespace ebbwise::TimeLeft

@@ -12,7 +12,7 @@ namespace TimeLeft {
 // 0.5 W or less or nothing is left.
 std::optional<double> minutesToEmpty(double remainingWh, double averageDrainWatts);
 
-// "1h 05m" from an hour on, "45m" below.
+// "1h 05m" from an hour on, "45m" below; a negative count gets "−" (U+2212).
 std::string format(double minutes);
 
 // "2h05" from an hour on, "45m" below; a steady figure of an hour or more is

@@ -36,12 +36,13 @@ std::optional<std::string> reason(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::string> about(const Store* store) {
+std::optional<std::string> about(const Store* store, const std::optional<std::string>& folder) {
   if (store != nullptr && store->isWritable()) return std::nullopt;
   std::string problem = "no folder to keep it in";
-  if (store != nullptr) {
-    problem = "cannot write " + TerminalText::printable(store->path());
-    if (auto why = reason(store->path())) problem += ": " + *why;
+  const std::optional<std::string> target = store != nullptr ? store->path() : folder;
+  if (target) {
+    problem = "cannot write " + TerminalText::printable(*target);
+    if (auto why = reason(*target)) problem += ": " + *why;
   }
   return "ebbwise: the history cannot be kept (" + problem + "); going on without it\n";
 }

@@ -13,8 +13,10 @@ namespace ebbwise {
 namespace HistoryNotice {
 
 // The line, ending in a line break, for a store that cannot take minutes
-// (null: there was no folder to put one in); nothing when it can.
-std::optional<std::string> about(const Store* store);
+// (null: there was no folder to put one in, and `folder` names the one that
+// could not be made, when known); nothing when it can.
+std::optional<std::string> about(const Store* store,
+                                 const std::optional<std::string>& folder = std::nullopt);
 
 }  // namespace HistoryNotice
 

@@ -1,12 +1,11 @@
 #include "cli/report_command.h"
 
-#include <filesystem>
-
 #include "app/monitor.h"
 #include "app/session_report.h"
 #include "base/terminal_text.h"
 #include "base/utf8.h"
 #include "cli/history_notice.h"
+#include "cli/scratch_history.h"
 #include "cli/session_truth.h"
 #include "history/store.h"
 #include "linux/system_clock.h"
@@ -28,20 +27,13 @@ CommandResult finish(const SessionReport& report, const ReportOptions& options) 
   return result;
 }
 
-// A fresh history file in the simulator's own folder; nothing when the
-// host has no folder to offer.
-std::unique_ptr<Store> scratchStore(sim::SimulatedMac& mac, sys::Environment& host) {
-  std::optional<std::string> folder = host.variable("EBBWISE_DATA_DIR");
-  if (!folder || folder->empty()) {
-    auto cache = host.cacheDirectory();
-    if (!cache) return nullptr;
-    folder = *cache + "/ebbwise/simulator";
-  }
-  mac.setVariable("EBBWISE_DATA_DIR", *folder);
+// A fresh history file in the run's own folder; nothing when the host has no
+// folder to offer.
+std::unique_ptr<Store> scratchStore(sim::SimulatedMac& mac, const ScratchHistory& scratch) {
+  if (!scratch.folder()) return nullptr;
+  mac.setVariable("EBBWISE_DATA_DIR", *scratch.folder());
   std::optional<std::string> path = Store::defaultURL(mac.environment());
   if (!path) return nullptr;
-  std::error_code ignored;
-  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(*path + suffix, ignored);
   // Started afresh every run: no need to wait for the disk at every minute.
   return std::make_unique<Store>(*path, Store::Durability::scratch);
 }
@@ -53,9 +45,12 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host)
     return CommandResult{2, "", "ebbwise: " + TerminalText::printable(parsed.error) + "\n"};
   }
 
+  // Outlives the monitor, which closes the history before its folder goes.
+  ScratchHistory scratch(host);
   sim::Simulation simulation(std::move(*parsed.scenario));
-  std::unique_ptr<Store> store = scratchStore(simulation.mac(), host);
-  const std::string historyNotice = HistoryNotice::about(store.get()).value_or("");
+  std::unique_ptr<Store> store = scratchStore(simulation.mac(), scratch);
+  const std::string historyNotice =
+      HistoryNotice::about(store.get(), ScratchHistory::simulatorFolder(host)).value_or("");
   Monitor monitor(simulation.platform(), std::move(store));
   SessionTruth truth(simulation.mac(), monitor);
   monitor.setTickObserver([&truth] { truth.tick(); });

@@ -22,9 +22,9 @@ struct CommandResult {
 
 // Runs the monitor for `options.seconds` and reports the session. On the
 // simulated MacBook the time is virtual (an hour passes in moments), the
-// history goes to a scratch database of the simulator's own (under
-// EBBWISE_DATA_DIR, else the user's cache folder), started afresh each run,
-// and every figure comes with what really happened beside it.
+// history goes to a scratch database of the run's own, never the real
+// history (see ScratchHistory), removed when the run ends, and every figure
+// comes with what really happened beside it.
 // `host` is the real machine's surroundings.
 CommandResult runReport(const ReportOptions& options, sys::Environment& host);
 

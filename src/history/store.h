@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <initializer_list>
 #include <map>
 #include <optional>
@@ -34,8 +36,9 @@ class Store {
   // A store without a database: every write is dropped, every read is empty.
   Store() = default;
   // Creates the parent folder, opens (or creates) the database and its schema.
-  // A file that is not an SQLite database is left untouched and the store
-  // stays closed.
+  // A file that is not an SQLite database, or whose tables are not plain
+  // tables with the history's columns (a view, a virtual table, other
+  // columns), is left untouched and the store stays closed.
   explicit Store(const std::string& path, Durability durability = Durability::full);
   ~Store();
   Store(const Store&) = delete;
@@ -46,8 +49,11 @@ class Store {
   // neither is known.
   static std::optional<std::string> defaultURL(sys::Environment& environment);
 
-  // One minute in one transaction. A minute that cannot be stored whole is
-  // rolled back and dropped; the next one starts afresh.
+  // One minute in one transaction. Another program holding the file (a
+  // reader in rollback-journal mode, a backup, another writer) is waited for
+  // a moment; when it is still busy the minute is kept and stored before the
+  // next one, so a second reader costs nothing. A minute that fails for any
+  // other reason is rolled back and dropped whole; the next one starts afresh.
   void write(const HistoryRecord& record);
   void rememberBundle(std::string_view app, std::string_view path);
   void deleteOlderThan(double ts);
@@ -77,6 +83,14 @@ class Store {
 
   // Whether the database is open; a store that is not does nothing.
   bool isOpen() const { return db_ != nullptr; }
+  // Minutes waiting for the file to be free.
+  std::size_t pendingMinutes() const { return pending_.size(); }
+
+  // How long a statement waits for a lock another program holds.
+  static constexpr int kBusyTimeoutMs = 1000;
+  // The most minutes kept while the file is busy: a day.
+  static constexpr std::size_t kPendingLimit = 1440;
+
   // Whether minutes can be written: open, and not read-only.
   bool isWritable() const;
   // The file it was asked to keep the history in.
@@ -100,8 +114,11 @@ class Store {
     kFirstOnBattery,
     kLastRecord,
     kBundlePaths,
+    kPageCount,
     kSqlCount
   };
+
+  enum class Outcome { stored, busy, failed };
 
   class Use;  // a cached statement, reset when the use ends
 
@@ -112,10 +129,21 @@ class Store {
   bool run(Sql sql, std::initializer_list<double> args);
   double sum(Sql sql, double since);
   void rollback();
+  Outcome writeOne(const HistoryRecord& record);
+  // Stores the kept minutes, oldest first, until the file is busy.
+  void writePending();
+  // Starts the step budget of one operation, from the file's last known size.
+  void startBudget();
+  void refreshPages();
+  static int onProgress(void* store);
 
   std::string path_;
   sqlite3* db_ = nullptr;
   std::array<sqlite3_stmt*, kSqlCount> statements_{};
+  std::deque<HistoryRecord> pending_;
+  std::uint64_t progressCalls_ = 0;  // of the current operation
+  std::uint64_t progressLimit_ = 0;
+  std::uint64_t pages_ = 0;  // the file's size when last looked at
 };
 
 }  // namespace ebbwise

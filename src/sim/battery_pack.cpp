@@ -28,6 +28,18 @@ double BatteryPack::voltageAt(double charge) const {
   return kCells * cellVoltage(charge / fullCharge_);
 }
 
+double BatteryPack::terminalVoltage(double charge, double watts) const {
+  // With v = V + I·R and watts = v·I: R·I² + V·I − watts = 0. The root that
+  // is 0 at no current, in the form that stays exact for small currents.
+  const double open = voltageAt(charge);
+  const double discriminant = open * open + 4 * kResistanceOhms * watts;
+  // Beyond the most the pack can deliver (far above any laptop's draw) the
+  // voltage has collapsed to half the open-circuit one.
+  if (discriminant <= 0) return open / 2;
+  const double amps = 2 * watts / (open + std::sqrt(discriminant));
+  return open + amps * kResistanceOhms;
+}
+
 double BatteryPack::energyAt(double charge) const {
   double soc = std::clamp(charge / fullCharge_, 0.0, 1.0);
   auto it = std::upper_bound(kSoc.begin(), kSoc.end(), soc);

@@ -18,6 +18,11 @@ class BatteryPack {
 
   // Pack voltage at a charge (clamped to empty…full).
   double voltageAt(double charge) const;
+  // The voltage at the pack's terminals while `watts` flow into it (negative
+  // while it drains): the open-circuit voltage moved by the current through
+  // the pack's internal resistance, as the gauge measures it. Under load it
+  // reads below the open-circuit voltage, on the charger above it.
+  double terminalVoltage(double charge, double watts) const;
   // Energy held at a charge, counted from empty.
   double energyAt(double charge) const;
   // The charge that holds `energy`; the inverse of `energyAt`.
@@ -30,6 +35,8 @@ class BatteryPack {
   static double cellVoltage(double stateOfCharge);
 
   static constexpr int kCells = 3;
+  // Cells, welds, fuse and protection switches in series, at room temperature.
+  static constexpr double kResistanceOhms = 0.12;
 
  private:
   static constexpr std::array<double, 13> kSoc = {0.0, 0.02, 0.05, 0.1, 0.2, 0.3, 0.4,

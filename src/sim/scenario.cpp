@@ -459,7 +459,7 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
   Object o(v, path,
            {"chip", "user", "os", "seed", "start", "battery", "charger", "brightness", "keyboard",
             "lid", "externalDisplay", "output", "power", "backgroundDaemons", "usb", "files",
-            "variables", "platform"});
+            "variables", "platform", "energyReadFailures"});
   MachineSetup m;
   m.chip = static_cast<int>(o.integer("chip", 1, 4).value_or(m.chip));
   o.string("user", m.user);
@@ -539,6 +539,7 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
           Object((*u)[i], index(o.at("usb"), i), {"port", "name", "watts", "vendor", "key"})));
     }
   }
+  o.number("energyReadFailures", m.energyReadFailures, 0, 0.5);
   m.files = stringList(o, "files");
   m.variables = stringMap(o, "variables");
   if (auto* q = o.find("platform")) m.platform = readPlatform(*q, o.at("platform"));

@@ -17,7 +17,7 @@
 //       "power": {"screenMin", "screenMax", "keyboardMax", "speakersHold", "speakersPlay",
 //                 "headphones", "wifi", "board", "externalDisplay", "chipIdle",
 //                 "displayEngine", "memoryBase", "sleep", "chargingLoss" (a fraction)},
-//       "backgroundDaemons": 420,
+//       "backgroundDaemons": 420, "energyReadFailures": 0…0.5 (share of failing rusage calls),
 //       "usb": [{"port": 2, "name": "iPhone", "watts": 4.5, "vendor": 1452, "key":
 //       "FilteredPower"|"Watts"}], "files": ["/Applications/Claude.app"], "variables": {"NAME":
 //       "value"},
@@ -198,6 +198,7 @@ struct MachineSetup {
   AudioOutput output = AudioOutput::speakers;
   PartPowers power;
   int backgroundDaemons = 420;
+  double energyReadFailures = 0;  // share of the per-process energy reads that fail
   std::vector<USBDevice> usb;
   std::vector<std::string> files;                              // extra paths that exist
   std::vector<std::pair<std::string, std::string>> variables;  // the monitor's own environment

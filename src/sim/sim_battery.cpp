@@ -15,6 +15,13 @@ std::int64_t minutes(const std::optional<double>& m) {
   return std::clamp<std::int64_t>(std::llround(*m), 0, kEstimating - 1);
 }
 
+// The gauge's signed current as the registry hands it out: an unsigned
+// 64-bit count, so a draining battery's current is its two's complement.
+sys::Value registryCurrent(std::int64_t milliamps) {
+  if (milliamps >= 0) return milliamps;
+  return static_cast<std::uint64_t>(milliamps);
+}
+
 }  // namespace
 
 int systemPercent(double rawPercent) {
@@ -26,7 +33,7 @@ sys::Value batteryProperties(const MachineModel& model) {
   const BatteryPack& pack = model.pack();
   const BatterySetup& setup = model.scenario().machine.battery;
   const double charge = model.charge();
-  const double volts = pack.voltageAt(charge);
+  const double volts = pack.terminalVoltage(charge, model.batteryWatts());
   const auto rawMax = static_cast<std::int64_t>(std::lround(pack.fullMAh()));
   const auto rawCurrent = static_cast<std::int64_t>(std::lround(model.gaugeCharge() / 3.6));
   const double rawPercent = model.gaugeCharge() / pack.fullCharge() * 100;
@@ -53,8 +60,8 @@ sys::Value batteryProperties(const MachineModel& model) {
   d["CycleCount"] = setup.cycleCount;
   d["Voltage"] = millivolts;
   d["AppleRawBatteryVoltage"] = millivolts;
-  d["Amperage"] = milliamps;
-  d["InstantAmperage"] = milliamps;
+  d["Amperage"] = registryCurrent(milliamps);
+  d["InstantAmperage"] = registryCurrent(milliamps);
   d["CellVoltage"] =
       Value::array({millivolts / 3 + 2, millivolts / 3 - 1, millivolts - 2 * (millivolts / 3) - 1});
   d["Temperature"] = static_cast<std::int64_t>(std::lround(model.temperatureC() * 100));

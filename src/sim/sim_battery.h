@@ -6,9 +6,11 @@
 namespace ebbwise::sim {
 
 // The battery service's registry properties as a Mac publishes them: raw
-// capacities in mAh, the system's own percentage, signed current, voltage,
-// time estimates, temperature, the charger's details while one is plugged and
-// the power each USB-C port delivers. The model must be synced.
+// capacities in mAh, the system's own percentage, the current (a draining
+// battery's as the two's complement in an unsigned count), the voltage at the
+// terminals under load, time estimates, temperature, the charger's details
+// while one is plugged and the power each USB-C port delivers. The model must
+// be synced.
 sys::Value batteryProperties(const MachineModel& model);
 
 // The percentage the system shows for a true charge percentage: it reads a

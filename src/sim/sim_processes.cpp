@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sim/energy_read_faults.h"
+
 namespace ebbwise::sim {
 
 const SimProcess* SimProcesses::live(sys::Pid pid, int* index) const {
@@ -33,6 +35,7 @@ std::optional<sys::RusageV6> SimProcesses::rusage(sys::Pid pid) {
   int i = -1;
   const SimProcess* p = live(pid, &i);
   if (!p || p->restricted) return std::nullopt;  // EPERM for another user's process
+  if (energyReadFails(model_, i)) return std::nullopt;
   return sys::RusageV6{model_.startTicks(i), model_.energyNJ(i)};
 }
 

@@ -160,7 +160,8 @@ int SimSMC::callStructMethod(sys::SMCConnection connection, std::uint32_t select
       break;  // one battery
     case KeyType::si16: {
       // Integers travel big-endian.
-      double amps = model_.batteryWatts() / model_.voltage() * 1000;
+      double amps = model_.batteryWatts() /
+                    model_.pack().terminalVoltage(model_.charge(), model_.batteryWatts()) * 1000;
       auto v = static_cast<std::int16_t>(std::clamp(std::lround(amps), -32768L, 32767L));
       auto u = static_cast<std::uint16_t>(v);
       bytes[0] = static_cast<std::uint8_t>(u >> 8);

@@ -56,8 +56,9 @@ TEST(RollingWattsTest, ShortWindowsAndUnusableTicksKeepTheNewestUsableTick) {
 }
 
 // Processes started before the launch count from first sight, later ones from
-// birth; a falling counter is a new baseline; a process missing from a scan is
-// forgotten, and a reused pid with a new start time is another process.
+// birth; a falling counter is a new baseline; a process missing from a scan
+// counts from where it was last seen, and a reused pid with a new start time
+// is another process.
 TEST(EnergyTrackerTest, DifferencesCountersPerProcess) {
   using Deltas = std::unordered_map<ProcessKey, double>;
   auto sample = [](std::int32_t pid, std::uint64_t start, double joules) {
@@ -70,9 +71,39 @@ TEST(EnergyTrackerTest, DifferencesCountersPerProcess) {
             (Deltas{{{1, 10}, 0.5}, {{3, 3000}, 0.25}}));
   EXPECT_TRUE(t.deltas({sample(1, 10, 4), sample(3, 3000, 0.25)}).empty());
   EXPECT_EQ(t.deltas({sample(1, 10, 4.5), sample(2, 1000, 3)}),
-            (Deltas{{{1, 10}, 0.5}, {{2, 1000}, 3}}));
+            (Deltas{{{1, 10}, 0.5}, {{2, 1000}, 1}}));
   t.deltas({sample(2, 1000, 3)});
-  EXPECT_EQ(t.deltas({sample(1, 10, 9), sample(1, 4000, 3)}), (Deltas{{{1, 4000}, 3}}));
+  EXPECT_EQ(t.deltas({sample(1, 10, 9), sample(1, 4000, 3)}),
+            (Deltas{{{1, 10}, 4.5}, {{1, 4000}, 3}}));
+}
+
+// A process born after the launch whose counter could not be read for a scan
+// or longer: its lifetime energy was counted once, and must never be again.
+TEST(EnergyTrackerTest, AProcessMissingFromScansIsNeverCountedTwice) {
+  using Deltas = std::unordered_map<ProcessKey, double>;
+  auto sample = [](std::int32_t pid, std::uint64_t start, double joules) {
+    return ProcessSample{ProcessKey{pid, start}, static_cast<std::uint64_t>(joules * 1e9)};
+  };
+  EnergyTracker t(1000);
+  const auto early = sample(1, 10, 50);  // running before the launch
+  EXPECT_EQ(t.deltas({early, sample(2, 2000, 3600)}), (Deltas{{{2, 2000}, 3600}}));
+  EXPECT_TRUE(t.deltas({early}).empty());
+  EXPECT_TRUE(t.lostOrRepeated());
+  EXPECT_EQ(t.lastEnergy(ProcessKey{2, 2000}), std::nullopt);
+  // Back a scan later: only what it used since it was last read.
+  EXPECT_EQ(t.deltas({early, sample(2, 2000, 3605)}), (Deltas{{{2, 2000}, 5}}));
+
+  // Missing for longer than it is remembered: back, it counts from there.
+  for (std::uint64_t i = 0; i < EnergyTracker::kRememberCalls + 24; ++i) t.deltas({early});
+  EXPECT_TRUE(t.deltas({early, sample(2, 2000, 7200)}).empty());
+  EXPECT_EQ(t.deltas({early, sample(2, 2000, 7201)}), (Deltas{{{2, 2000}, 1}}));
+
+  // First listed now: a process born since the last scan counts from birth;
+  // one born before a process already seen was alive at that scan (its
+  // counter could not be read) and counts from here.
+  EXPECT_EQ(t.deltas({early, sample(2, 2000, 7201), sample(3, 1500, 40), sample(4, 3000, 2)}),
+            (Deltas{{{4, 3000}, 2}}));
+  EXPECT_FALSE(t.lostOrRepeated()) << "no process of the previous scan is missing";
 }
 
 // A new app rises from 0 (not from its first sample), crossing 2 W after

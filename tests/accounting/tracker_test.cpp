@@ -4,7 +4,6 @@
 
 #include <cmath>
 
-#include "sensors/power/discharge_curve.h"
 #include "support/history_test_support.h"
 
 namespace ebbwise {
@@ -61,12 +60,65 @@ TEST_F(TrackerTest, UnplugAndPlugInRestartTheDrainWindows) {
   for (int t = 40; t <= 55; t += 5) tick(*tracker, t, reading(false));
   EXPECT_DOUBLE_EQ(*tracker->nowDrainWatts(), 70 / 6.0) << "30 s after: ticks 30..55";
   EXPECT_DOUBLE_EQ(*tracker->averageDrainWatts15(), 400 / 35.0) << "since the unplug";
-  // 40 Wh by charge and voltage; at 80 % somewhat less energy is left.
-  EXPECT_DOUBLE_EQ(*tracker->minutesLeft(),
-                   40 * DischargeCurve::energyLeftFactor(0.8) / (400 / 35.0) * 60);
+  // The 40 Wh the battery reports, at the drain since the unplug; nothing
+  // else (the battery's own figure, its percentage) moves the estimate.
+  EXPECT_DOUBLE_EQ(*tracker->minutesLeft(), 40 / (400 / 35.0) * 60);
 
   tick(*tracker, 60, reading(true));
   EXPECT_EQ(tracker->nowInWatts(), 0) << "present on AC even before a tick is windowed";
+}
+
+// The time left is the energy the battery reports over the 15-minute drain,
+// above half a watt; at or below it, the system's own estimate.
+TEST_F(TrackerTest, TimeLeftIsTheReportedEnergyOverTheAverageDrain) {
+  for (auto [watts, minutes] : {std::pair{0.51, 50 / 0.51 * 60}, {0.5, 240.0}}) {
+    fake.system = SystemEnergy{watts * 5, 0, 5};
+    path = folder.file(std::to_string(watts));
+    auto tracker = make();
+    const auto battery = BatteryReading::make(80, 50, -watts, false, false, 240, std::nullopt);
+    for (int t = 0; t <= 30; t += 5) tracker->tick(sys::Date{double(t)}, battery, {});
+    EXPECT_DOUBLE_EQ(*tracker->minutesLeft(), minutes) << watts;
+  }
+}
+
+// A date that is not a number is dropped whole; the ticks around it are
+// accounted as if it had never come.
+TEST_F(TrackerTest, ATickWithADateThatIsNotFiniteIsIgnored) {
+  fake.system = SystemEnergy{50, 0, 5};
+  processes.start(1, kLaunch);
+  auto tracker = make();
+  tick(*tracker, 0, reading(false));
+  for (double bad : {NAN, INFINITY, -INFINITY}) {
+    processes.use(1, 1);
+    EXPECT_TRUE(tracker->tick(sys::Date{bad}, reading(false), processes.samples()).empty());
+  }
+  tick(*tracker, 5, reading(false));
+  EXPECT_EQ(tracker->session()->batteryJoules, 50);
+  EXPECT_EQ(tracker->session()->appJoules.at("app 1"), 3);
+  EXPECT_EQ(tracker->session()->start, sys::Date{0});
+  EXPECT_DOUBLE_EQ(tracker->appWatts().at("app 1"), 3.0 / 5);
+}
+
+// Apps drawing the same power are listed by name, whatever the order the
+// tracker's maps keep them in.
+TEST_F(TrackerTest, HogsWithEqualPowerAreListedByName) {
+  const std::vector<std::int32_t> pids = {9, 3, 12, 1, 7, 4, 10, 2, 8, 5, 11, 6};
+  for (std::int32_t pid : pids) {
+    fake.identities[pid] = {std::string(1, char('a' + (pid * 5) % 12)), std::nullopt, false};
+    processes.start(pid);
+  }
+  auto tracker = make();
+  for (int t = 0; t <= 60; t += 5) {
+    for (std::int32_t pid : pids) processes.use(pid, pid == 1 ? 20 : 10);
+    tick(*tracker, t, reading(false));
+  }
+  const Tracker::AppWatts hogs = tracker->hogs(1);
+  ASSERT_EQ(hogs.size(), pids.size());
+  EXPECT_EQ(hogs.front(), (std::pair<std::string, double>{"f", 4.0}));
+  for (std::size_t i = 2; i < hogs.size(); ++i) {
+    EXPECT_LT(hogs[i - 1].first, hogs[i].first);
+    EXPECT_EQ(hogs[i].second, 2.0);
+  }
 }
 
 // Construction prunes rows older than 90 days and loads the bundle paths; the
@@ -118,6 +170,21 @@ TEST_F(TrackerTest, GraphicsEnergyIsBilledByGPUTimeToTheFirstSampleOfAPid) {
   fake.gpu = {{1, 110}, {2, 120}, {3, 600}};
   tracker->tick(sys::Date{10}, reading(false), samples);
   EXPECT_DOUBLE_EQ(tracker->appWatts().at("app 3"), 8.0 / 10);
+}
+
+// A process whose energy could not be read in a scan still used the GPU; its
+// share of the graphics energy is its own, not nobody's.
+TEST_F(TrackerTest, AProcessMissingFromAScanKeepsItsGraphicsShare) {
+  fake.chip = ChipEnergy(0, 8, 0, 0);
+  fake.system = SystemEnergy{60, 0, 5};
+  fake.gpu = {{1, 100}, {2, 100}};
+  auto tracker = make();
+  tracker->tick(sys::Date{0}, reading(false), {{{1, 1}, 0}, {{2, 1}, 0}});
+  fake.gpu = {{1, 110}, {2, 130}};
+  tracker->tick(sys::Date{5}, reading(false), {{{1, 1}, 0}});
+  EXPECT_EQ(tracker->session()->appGraphicsJoules,
+            (std::unordered_map<std::string, double>{{"app 1", 2.0}, {"app 2", 6.0}}));
+  EXPECT_DOUBLE_EQ(tracker->billedGraphicsWatts(), 8.0 / 5);
 }
 
 TEST_F(TrackerTest, DepartedProcessesLeaveTheWindowAndTheNameCache) {

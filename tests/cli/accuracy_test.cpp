@@ -186,8 +186,11 @@ TEST(DefaultHourTest, SessionAppsGraphicsAndLiveRowsMatchTheTruth) {
 }
 
 // A machine under a load that does not move: the time left from the
-// 15-minute drain should be the true time to empty.
-TEST(SteadyLoadTest, TimeLeftMatchesTheTrueTimeToEmpty) {
+// 15-minute drain is near the true time to empty. It reads long by a few
+// percent, and by more the fuller the battery: the gauge's charge times its
+// voltage now counts the rest of the charge at today's voltage, which falls
+// as the battery empties. The report shows the true figure beside it.
+TEST(SteadyLoadTest, TimeLeftIsNearTheTrueTimeToEmpty) {
   auto parsed = sim::Scenario::parse(R"({
     "name": "steady",
     "machine": {"backgroundDaemons": 0, "seed": 5, "battery": {"percent": 80}},
@@ -210,7 +213,8 @@ TEST(SteadyLoadTest, TimeLeftMatchesTheTrueTimeToEmpty) {
     ASSERT_TRUE(m.minutesLeft) << "minute " << minute;
     const double truth = mac.mac().trueMinutesToEmpty();
     worst = std::max(worst, relativeError(*m.minutesLeft, truth));
-    EXPECT_LT(relativeError(*m.minutesLeft, truth), 0.02)
+    EXPECT_GT(*m.minutesLeft, truth) << "minute " << minute;
+    EXPECT_LT(relativeError(*m.minutesLeft, truth), 0.08)
         << "minute " << minute << ": " << *m.minutesLeft << " min shown, " << truth << " true";
     mac.runFor(60);
   }
@@ -435,9 +439,12 @@ TEST(ReportCommandTest, JsonReportCarriesTheMeasuredAndTrueFigures) {
   ASSERT_TRUE(report.is_object()) << result.out.substr(0, 200);
 
   EXPECT_EQ(report.value("simulatedSeconds", 0.0), 600.0);
-  for (const char* key : {"batteryJoules", "minutesLeft", "trueSystemJoules", "trueMinutesLeft"}) {
+  for (const char* key : {"batteryJoules", "minutesLeft", "trueSystemJoules", "trueMinutesLeft",
+                          "minutesLeftError"}) {
     EXPECT_TRUE(report.contains(key) && report[key].is_number()) << key;
   }
+  EXPECT_NEAR(report.value("minutesLeftError", 1.0),
+              report.value("minutesLeft", 0.0) / report.value("trueMinutesLeft", 1.0) - 1, 1e-9);
   EXPECT_LT(
       relativeError(report.value("batteryJoules", 0.0), report.value("trueSystemJoules", 1.0)),
       0.005);

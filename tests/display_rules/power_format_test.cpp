@@ -49,6 +49,12 @@ TEST(TimeLeftTest, TextsRoundToWholeMinutes) {
       {-0.4, "0m", "0m", "0m"},  // no "-0m"
       {-0.0, "0m", "0m", "0m"},
       {1439.7, "24h 00m", "24h00", "24h00"},
+      // Negative counts carry the minus sign of every figure, before the
+      // whole duration.
+      {-0.5, "\u22121m", "\u22121m", "\u22121m"},
+      {-45, "\u221245m", "\u221245m", "\u221245m"},
+      {-62, "\u22121h 02m", "\u22121h00", "\u22121h02"},
+      {-63, "\u22121h 03m", "\u22121h05", "\u22121h03"},
       // Broken counts still give a text: NaN as 0, enormous ones held at a
       // bound of about 19 years.
       {NAN, "0m", "0m", "0m"},
@@ -59,7 +65,7 @@ TEST(TimeLeftTest, TextsRoundToWholeMinutes) {
     EXPECT_EQ(TimeLeft::compact(minutes, true), steady) << minutes;
     EXPECT_EQ(TimeLeft::compact(minutes, false), compact) << minutes;
   }
-  EXPECT_FALSE(TimeLeft::format(-INFINITY).empty());
+  EXPECT_EQ(TimeLeft::format(-INFINITY), "\u2212166666h 39m");
   EXPECT_EQ(TimeLeft::minutesToEmpty(NAN, 10), std::nullopt);
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "machine_fixture.h"
+#include "sim/battery_pack.h"
 #include "sim/process_table.h"
 
 namespace ebbwise::sim {
@@ -27,11 +28,20 @@ TEST(BatteryEntryTest, PublishesTheGaugeInStepsAndItsDevices) {
   EXPECT_EQ(raw(), first);  // the gauge reports every 20 s
   m.advance(2);
   EXPECT_LT(raw(), first);
-  // Volts times amps is the battery's power.
+  // A draining battery's current comes as the two's complement in an
+  // unsigned count, as on a Mac; volts times amps is the battery's power, and
+  // the voltage sags below the open-circuit one by the current through the
+  // pack's resistance.
   auto b = *registry.properties(1);
   const TruthSnapshot t = m.mac->truth();
-  EXPECT_NEAR(b["Voltage"].get<double>() / 1000, t.voltage, 0.001);
-  EXPECT_NEAR(b["Voltage"].get<double>() * b["Amperage"].get<double>() / 1e6, t.batteryWatts, 0.02);
+  ASSERT_TRUE(b["Amperage"].is_number_unsigned());
+  ASSERT_EQ(b["InstantAmperage"], b["Amperage"]);
+  const auto milliamps = static_cast<std::int64_t>(b["Amperage"].get<std::uint64_t>());
+  const double volts = b["Voltage"].get<double>() / 1000;
+  ASSERT_LT(t.batteryWatts, -20);
+  EXPECT_NEAR(volts * milliamps / 1000, t.batteryWatts, 0.02);
+  EXPECT_NEAR(volts, t.voltage + milliamps / 1000.0 * BatteryPack::kResistanceOhms, 0.002);
+  EXPECT_LT(volts, t.voltage - 0.1);
   // Powered devices, in milliwatts, under either key.
   EXPECT_EQ(b["PowerOutDetails"][0]["FilteredPower"], 4500);
   EXPECT_EQ(b["PowerOutDetails"][1]["Watts"], 800);

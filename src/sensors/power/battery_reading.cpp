@@ -26,6 +26,17 @@ std::optional<std::int64_t> truncatedCount(double value) {
   return static_cast<std::int64_t>(whole);
 }
 
+// A signed registry field. The battery's gauge keeps its current as a signed
+// 64-bit count, but the registry hands it out as an unsigned one, so a
+// draining battery's -483 mA arrives as 18446744073709551133: a value beyond
+// the signed range is the two's complement of a negative one.
+std::optional<std::int64_t> signedInteger(const sys::Value* value) {
+  if (value && value->is_number_unsigned()) {
+    return static_cast<std::int64_t>(value->get<std::uint64_t>());
+  }
+  return sys::asInteger(value);
+}
+
 std::optional<std::int64_t> minutes(const sys::Value& dictionary, std::string_view key) {
   auto value = sys::asInteger(sys::member(dictionary, key));
   if (!value || *value <= 0 || *value >= minutesUnknown) return std::nullopt;
@@ -94,7 +105,7 @@ BatteryReading BatteryReading::fromProperties(const sys::Value& properties) {
   double currentCapacity = number(p, "CurrentCapacity", 0);
   double maxCapacity = number(p, "MaxCapacity", 100);
   double voltageMV = number(p, "Voltage", 0);
-  std::int64_t amperageMA = sys::asInteger(sys::member(p, "Amperage")).value_or(0);
+  std::int64_t amperageMA = signedInteger(sys::member(p, "Amperage")).value_or(0);
   double rawCurrent = number(p, "AppleRawCurrentCapacity", 0);
   double rawMax = number(p, "AppleRawMaxCapacity", 0);
   double nominal = number(p, "NominalChargeCapacity", 0);

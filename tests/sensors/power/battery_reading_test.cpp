@@ -51,6 +51,14 @@ TEST(BatteryReadingTest, ReadsEntriesWhole) {
         .chargerWatts = 94,
         .temperatureC = 30.12,
         .chargerName = "96W USB-C Power Adapter"}},
+      // The registry gives a draining battery's current as an unsigned
+      // 64-bit count: 2^64 − 500 is −500 mA.
+      {"draining, as the registry gives it",
+       Value::parse(R"({"Voltage": 12000, "Amperage": 18446744073709551116})"),
+       {.watts = -6, .voltage = 12}},
+      {"charging",
+       Value::parse(R"({"Voltage": 12000, "Amperage": 2000})"),
+       {.watts = 24, .voltage = 12}},
       {"raw above max",
        Value::parse(R"({"AppleRawCurrentCapacity": 5100, "AppleRawMaxCapacity": 5000})"),
        {.percent = 100, .chargeMAh = 5100, .fullMAh = 5000, .capacityEstimates = {5000}}},
