@@ -46,6 +46,26 @@ std::optional<std::string> read(const std::string& path, std::size_t limit, int*
   return text;
 }
 
+std::optional<std::string_view> read(const char* path, std::span<char> buffer) {
+  int fd;
+  do {
+    fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return std::nullopt;
+  UniqueFd file(fd);
+  std::size_t size = 0;
+  while (size < buffer.size()) {
+    const ssize_t n = ::read(fd, buffer.data() + size, buffer.size() - size);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    size += static_cast<std::size_t>(n);
+  }
+  return std::string_view(buffer.data(), size);
+}
+
 std::optional<std::string> readLine(const std::string& path) {
   auto text = read(path);
   if (!text) return std::nullopt;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,10 @@ namespace SysfsFile {
 // opened or read, with the errno value in `error` when asked for.
 std::optional<std::string> read(const std::string& path, std::size_t limit = 4096,
                                 int* error = nullptr);
+
+// The same into `buffer`, without allocating: the bytes read (to the end
+// of the file, or as many as fit).
+std::optional<std::string_view> read(const char* path, std::span<char> buffer);
 
 // The file's first line without surrounding blanks; nothing when unreadable.
 std::optional<std::string> readLine(const std::string& path);
