@@ -1,6 +1,7 @@
 #include "linux/defaults_document.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -124,6 +125,14 @@ int depthOf(const Value& value, int limit) {
 bool fits(const Value& value) {
   // The document's own object and a data value's wrapper add a level each.
   return depthOf(value, kMaxDepth) <= kMaxDepth - 2;
+}
+
+Value normalized(Value value) {
+  if (value.is_number_float() && !std::isfinite(value.get<double>())) return Value();
+  if (value.is_structured()) {
+    for (Value& member : value) member = normalized(std::move(member));
+  }
+  return value;
 }
 
 Decoded decode(std::string_view text) {

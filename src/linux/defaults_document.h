@@ -36,6 +36,9 @@ std::string encode(const Values& values);
 // Whether `value` can be written and read back: not nested past kMaxDepth.
 bool fits(const sys::Value& value);
 
+// `value` as it reads back from a document: non-finite numbers become null.
+sys::Value normalized(sys::Value value);
+
 }  // namespace DefaultsDocument
 
 }  // namespace ebbwise::linux_host

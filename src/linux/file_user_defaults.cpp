@@ -114,8 +114,10 @@ std::optional<sys::Value> FileUserDefaults::object(std::string_view key) {
 }
 
 void FileUserDefaults::setObject(std::string_view key, sys::Value value) {
-  if (value.is_null()) return removeObject(key);
   if (!DefaultsDocument::fits(value)) return;
+  // Kept as the file keeps it, so the running app and the next run agree.
+  value = DefaultsDocument::normalized(std::move(value));
+  if (value.is_null()) return removeObject(key);
   change(key, std::move(value));
 }
 

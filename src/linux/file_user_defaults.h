@@ -25,7 +25,8 @@ namespace ebbwise::linux_host {
 // cannot be read as ours is moved aside, never deleted, and the store starts
 // empty; a folder that cannot be written keeps every change for the rest of
 // the run. Each of these is said once through the notice. Values nested
-// deeper than the document allows are not stored.
+// deeper than the document allows are not stored; numbers that are not
+// finite are stored as null.
 class FileUserDefaults final : public sys::UserDefaults {
  public:
   static constexpr const char* kFileName = "settings.json";

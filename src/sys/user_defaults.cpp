@@ -24,10 +24,13 @@ bool UserDefaults::boolValue(std::string_view key) {
   if (auto n = asNumber(&*value)) return *n != 0;
   if (const auto text = asString(&*value)) {
     if (equalsIgnoringCase(*text, "true") || equalsIgnoringCase(*text, "yes")) return true;
+    // Otherwise the integer the text begins with, as the platform reads it.
+    std::string_view digits(*text);
+    digits.remove_prefix(std::min(digits.find_first_not_of(" \t"), digits.size()));
+    if (digits.starts_with('+')) digits.remove_prefix(1);
     long long number = 0;
-    const char* end = text->data() + text->size();
-    const auto [at, error] = std::from_chars(text->data(), end, number);
-    return error == std::errc{} && at == end && number != 0;
+    const auto [at, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    return error == std::errc{} && at != digits.data() && number != 0;
   }
   return false;
 }

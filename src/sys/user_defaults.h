@@ -28,7 +28,7 @@ class UserDefaults {
 
   // The platform's typed reads. `boolValue`: a boolean as it is, a number
   // when it is not zero, a string when it reads "true" or "yes" in any case
-  // or as a non-zero integer; false otherwise and when missing.
+  // or begins with a non-zero integer; false otherwise and when missing.
   bool boolValue(std::string_view key);
   // A string as it is; nothing for any other type.
   std::optional<std::string> stringValue(std::string_view key);
