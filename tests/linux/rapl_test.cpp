@@ -13,8 +13,8 @@ namespace {
 
 using test::FixtureTree;
 
-// A user who is not root, whatever user the tests run as.
-constexpr Credentials kUser{1000, 1000};
+// A user who is neither root nor the fixture files' owner, whoever runs the tests.
+constexpr Credentials kUser{60001, 60001};
 
 const char* kPackage = "class/powercap/intel-rapl:0/energy_uj";
 const char* kCore = "class/powercap/intel-rapl:0:0/energy_uj";
