@@ -86,7 +86,11 @@ void FileUserDefaults::moveAside(const std::string& problem) {
   int error = EEXIST;
   std::string aside;
   for (int n = 1; n <= kMaxAsideNames && error == EEXIST; ++n) {
-    aside = path() + ".unreadable" + (n == 1 ? "" : "-" + std::to_string(n));
+    aside = path() + ".unreadable";
+    if (n > 1) {
+      aside += '-';
+      aside += std::to_string(n);
+    }
     error = files_.renameNoReplace(path(), aside);
   }
   if (error == 0) {
