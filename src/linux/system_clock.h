@@ -4,7 +4,7 @@
 
 namespace ebbwise::linux_host {
 
-// The host's real clocks: the wall clock and a monotonic nanosecond counter.
+// The host's real clocks: the wall clock and the nanoseconds since boot.
 class SystemClock final : public sys::Clock {
  public:
   sys::Date now() const override;

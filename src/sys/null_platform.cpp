@@ -6,8 +6,9 @@ NullPlatform::NullPlatform(Clock& clock, RunLoop& runLoop, Environment& environm
     : clock_(clock), runLoop_(runLoop), environment_(environment) {}
 
 Platform NullPlatform::platform() {
-  return Platform{clock_,    runLoop_, environment_,     registry_,       processes_, smc_,
-                  ioReport_, displays_, displayServices_, coreBrightness_, audio_};
+  return Platform{clock_, runLoop_,    environment_, registry_,        processes_,
+                  smc_,   ioReport_,   displays_,    displayServices_, coreBrightness_,
+                  audio_, toolRunner_, userDefaults_};
 }
 
 }  // namespace ebbwise::sys

@@ -106,6 +106,8 @@ class NullPlatform {
   NullDisplayServices displayServices_;
   NullCoreBrightness coreBrightness_;
   NullAudio audio_;
+  NoToolRunner toolRunner_;
+  NoUserDefaults userDefaults_;
 };
 
 }  // namespace ebbwise::sys

@@ -10,6 +10,8 @@
 #include "sys/registry.h"
 #include "sys/run_loop.h"
 #include "sys/smc_user_client.h"
+#include "sys/tool_runner.h"
+#include "sys/user_defaults.h"
 
 namespace ebbwise::sys {
 
@@ -28,6 +30,10 @@ struct Platform {
   DisplayServices& displayServices;
   CoreBrightness& coreBrightness;
   AudioSystem& audio;
+  // Later services default to serving nothing, so a provider that does not
+  // serve them yet still builds a platform.
+  ToolRunner& toolRunner = NoToolRunner::instance();
+  UserDefaults& userDefaults = NoUserDefaults::instance();
 };
 
 }  // namespace ebbwise::sys

@@ -68,6 +68,17 @@ class Processes {
 
   // kill: sends `signal`; true when the kernel accepted it.
   virtual bool kill(Pid pid, int signal) = 0;
+
+  // kill, but only while `pid` is still the process that started at `start`
+  // (as `rusage` stamps it), so that a pid the kernel has since handed to a
+  // newer process is never signalled. This default checks and then signals,
+  // leaving a short window for the pid to be reused in between; a kernel that
+  // can hold a process by handle closes that window.
+  virtual bool killStarted(Pid pid, std::uint64_t start, int signal) {
+    const auto usage = rusage(pid);
+    if (!usage || usage->procStartAbstime != start) return false;
+    return kill(pid, signal);
+  }
 };
 
 }  // namespace ebbwise::sys

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "linux/host_tool_runner.h"
+#include "linux/notice.h"
+#include "linux/power_supply_registry.h"
+#include "linux/power_supply_smc.h"
+#include "linux/proc_processes.h"
+#include "linux/rapl_counters.h"
+#include "linux/rapl_io_report.h"
+#include "sys/null_platform.h"
+
+namespace ebbwise::linux_host {
+
+// Every platform service a Linux machine has, from the folders the kernel
+// publishes: the battery and adapters as the battery's registry entry, the
+// battery's and the platform's power as the SMC's, the processor's energy
+// counters as the chip's energy model, processes from procfs, real tools and
+// a settings file. What Linux lacks is served as absent.
+class LinuxPlatform {
+ public:
+  struct Roots {
+    std::string sys = "/sys";
+    std::string proc = "/proc";
+    // Where the settings file lives; the user's configuration folder when
+    // not given, and an in-memory store when there is none.
+    std::optional<std::string> settings;
+  };
+
+  LinuxPlatform(sys::Clock& clock, sys::RunLoop& runLoop, sys::Environment& environment,
+                Roots roots, Notice notice = standardErrorNotice());
+  // The machine's own folders.
+  LinuxPlatform(sys::Clock& clock, sys::RunLoop& runLoop, sys::Environment& environment)
+      : LinuxPlatform(clock, runLoop, environment, Roots{}) {}
+  LinuxPlatform(const LinuxPlatform&) = delete;
+  LinuxPlatform& operator=(const LinuxPlatform&) = delete;
+
+  sys::Platform platform();
+
+ private:
+  sys::NullPlatform absent_;
+  sys::Environment& environment_;
+  RaplCounters counters_;
+  PowerSupplyRegistry registry_;
+  ProcProcesses processes_;
+  PowerSupplySMC smc_;
+  RaplIOReport ioReport_;
+  HostToolRunner toolRunner_;
+  std::unique_ptr<sys::UserDefaults> userDefaults_;
+};
+
+}  // namespace ebbwise::linux_host

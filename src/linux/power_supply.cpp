@@ -1,0 +1,134 @@
+#include "linux/power_supply.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "linux/sysfs_file.h"
+
+namespace ebbwise::linux_host {
+
+namespace {
+
+// Bounds no real device crosses: a reading outside them is garbled.
+constexpr std::int64_t kMaxCapacity = 1'000'000'000;  // 1000 Ah or 1000 Wh, in micro units
+constexpr std::int64_t kMaxCurrent = 100'000'000;     // 100 A
+constexpr std::int64_t kMaxPower = 1'000'000'000;     // 1 kW
+constexpr std::int64_t kMaxVoltage = 100'000'000;     // 100 V
+
+std::optional<std::int64_t> within(std::optional<std::int64_t> value, std::int64_t low,
+                                   std::int64_t high) {
+  if (!value || *value < low || *value > high) return std::nullopt;
+  return value;
+}
+
+// The selected entry of a list such as "Unknown SDP C [PD] PD_PPS".
+std::string selected(const std::string& list) {
+  const auto open = list.find('[');
+  const auto close = list.find(']', open);
+  if (open == std::string::npos || close == std::string::npos) return {};
+  return list.substr(open + 1, close - open - 1);
+}
+
+}  // namespace
+
+std::optional<PowerSupply> PowerSupply::read(const std::string& folder, const std::string& name) {
+  auto type = SysfsFile::readLine(folder + "/type");
+  if (!type || type->empty()) return std::nullopt;
+
+  auto text = [&](const char* file) {
+    return SysfsFile::readLine(folder + "/" + file).value_or("");
+  };
+  auto number = [&](const char* file, std::int64_t low, std::int64_t high) {
+    return within(SysfsFile::readInteger(folder + "/" + file), low, high);
+  };
+  auto flag = [&](const char* file) -> std::optional<bool> {
+    const auto v = number(file, 0, 1);
+    if (!v) return std::nullopt;
+    return *v == 1;
+  };
+
+  PowerSupply s;
+  s.name = name;
+  s.type = std::move(*type);
+  s.scope = text("scope");
+  s.status = text("status");
+  s.usbType = selected(text("usb_type"));
+  s.model = text("model_name");
+  s.manufacturer = text("manufacturer");
+  s.present = flag("present");
+  s.online = flag("online");
+  s.capacityPercent = number("capacity", 0, 100);
+  s.chargeNow = number("charge_now", 0, kMaxCapacity);
+  s.chargeFull = number("charge_full", 1, kMaxCapacity);
+  s.chargeFullDesign = number("charge_full_design", 1, kMaxCapacity);
+  s.energyNow = number("energy_now", 0, kMaxCapacity);
+  s.energyFull = number("energy_full", 1, kMaxCapacity);
+  s.energyFullDesign = number("energy_full_design", 1, kMaxCapacity);
+  s.currentNow = number("current_now", -kMaxCurrent, kMaxCurrent);
+  s.powerNow = number("power_now", -kMaxPower, kMaxPower);
+  s.voltageNow = number("voltage_now", 1, kMaxVoltage);
+  s.voltageMinDesign = number("voltage_min_design", 1, kMaxVoltage);
+  s.voltageMaxDesign = number("voltage_max_design", 1, kMaxVoltage);
+  s.voltageMax = number("voltage_max", 1, kMaxVoltage);
+  s.currentMax = number("current_max", 1, kMaxCurrent);
+  s.cycleCount = number("cycle_count", 0, 1'000'000);
+  s.temperatureTenths = number("temp", -500, 1500);
+  s.secondsToEmpty = number("time_to_empty_avg", 1, 10'000'000);
+  if (!s.secondsToEmpty) s.secondsToEmpty = number("time_to_empty_now", 1, 10'000'000);
+  s.secondsToFull = number("time_to_full_avg", 1, 10'000'000);
+  if (!s.secondsToFull) s.secondsToFull = number("time_to_full_now", 1, 10'000'000);
+  return s;
+}
+
+namespace {
+
+std::string classFolder(const std::string& sysRoot) {
+  return sysRoot + "/class/power_supply";
+}
+
+std::vector<std::string> deviceNames(const std::string& sysRoot) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> names;
+  std::error_code error;
+  for (fs::directory_iterator it(classFolder(sysRoot), error), end; !error && it != end;
+       it.increment(error)) {
+    names.push_back(it->path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+std::vector<PowerSupply> PowerSupply::readAll(const std::string& sysRoot) {
+  const std::string classFolder = linux_host::classFolder(sysRoot);
+  std::vector<PowerSupply> supplies;
+  for (const std::string& name : deviceNames(sysRoot)) {
+    if (auto supply = read(classFolder + "/" + name, name)) supplies.push_back(std::move(*supply));
+  }
+  return supplies;
+}
+
+bool PowerSupply::anySystemBattery(const std::string& sysRoot) {
+  for (const std::string& name : deviceNames(sysRoot)) {
+    const std::string folder = classFolder(sysRoot) + "/" + name;
+    PowerSupply s;
+    s.type = SysfsFile::readLine(folder + "/type").value_or("");
+    if (s.type != "Battery") continue;
+    s.scope = SysfsFile::readLine(folder + "/scope").value_or("");
+    const auto present = within(SysfsFile::readInteger(folder + "/present"), 0, 1);
+    if (present) s.present = *present == 1;
+    if (s.isSystemBattery()) return true;
+  }
+  return false;
+}
+
+bool PowerSupply::isSystemBattery() const {
+  return type == "Battery" && scope != "Device" && present != false;
+}
+
+bool PowerSupply::isAdapter() const {
+  return type == "Mains" || type.starts_with("USB") || type == "Wireless" || type == "BrickID";
+}
+
+}  // namespace ebbwise::linux_host

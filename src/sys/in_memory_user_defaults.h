@@ -1,0 +1,22 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "sys/user_defaults.h"
+
+namespace ebbwise::sys {
+
+// A user-defaults store held in memory, for tests and the simulated machine:
+// what is written is read back until the store goes away.
+class InMemoryUserDefaults final : public UserDefaults {
+ public:
+  std::optional<Value> object(std::string_view key) override;
+  void setObject(std::string_view key, Value value) override;
+  void removeObject(std::string_view key) override;
+
+ private:
+  std::map<std::string, Value, std::less<>> values_;
+};
+
+}  // namespace ebbwise::sys
