@@ -6,9 +6,12 @@
 #include "sys/displays.h"
 #include "sys/environment.h"
 #include "sys/io_report.h"
+#include "sys/power_sources.h"
+#include "sys/process_info.h"
 #include "sys/processes.h"
 #include "sys/registry.h"
 #include "sys/run_loop.h"
+#include "sys/script_runner.h"
 #include "sys/smc_user_client.h"
 #include "sys/tool_runner.h"
 #include "sys/user_defaults.h"
@@ -34,6 +37,9 @@ struct Platform {
   // serve them yet still builds a platform.
   ToolRunner& toolRunner = NoToolRunner::instance();
   UserDefaults& userDefaults = NoUserDefaults::instance();
+  PowerSources& powerSources = NoPowerSources::instance();
+  ScriptRunner& scriptRunner = NoScriptRunner::instance();
+  ProcessInfo& processInfo = NoProcessInfo::instance();
 };
 
 }  // namespace ebbwise::sys
