@@ -15,6 +15,14 @@ constexpr double kTemperatureSeconds = 900;  // the pack warms and cools slowly
 constexpr double kAverageSeconds = 180;      // the system's battery-power average
 constexpr double kEstimatingSeconds = 60;    // no time estimates this soon after a change
 constexpr double kWakeFraction = 0.02;       // a flat machine starts again at this charge
+constexpr double kDieSeconds = 45;           // the chip heats and cools fast
+constexpr double kDieKelvinPerWatt = 1.6;    // chip temperature over ambient per chip watt
+// Chip temperatures at which the thermal state rises to 1, 2 and 3; it falls
+// back only this much below each.
+constexpr double kThermalSteps[] = {82, 95, 108};
+constexpr double kThermalHysteresis = 4;
+constexpr double kFinishRate = 0.2;        // optimised finish: at most 0.2 C
+constexpr double kCapacitySpread = 0.024;  // estimates within ±1.2 % of the truth
 
 enum Salt : std::uint64_t {
   kCpuFast = 101,
@@ -22,6 +30,7 @@ enum Salt : std::uint64_t {
   kActivity,
   kCoreSplit,
   kWifi,
+  kCapacity,
 };
 
 double clamp01(double x) {
@@ -207,6 +216,8 @@ MachineModel::MachineModel(Scenario scenario, sys::Clock& clock)
   // Start settled: the pack has been at this load for a while.
   avgBatteryW_ = batteryRate_;
   tempC_ = tempTarget_;
+  dieC_ = dieTarget_;
+  updateThermalState();
 }
 
 std::unique_lock<std::mutex> MachineModel::sync() {
@@ -237,6 +248,7 @@ void MachineModel::commitTo(double tn) {
     for (std::size_t k = 0; k < leafCount_; ++k) at_.leaves[k] += rate_.leaves[k] * dt;
     batteryJ_ += batteryRate_ * dt;
     tempC_ = tempTarget_ + (tempC_ - tempTarget_) * std::exp(-dt / kTemperatureSeconds);
+    dieC_ = dieTarget_ + (dieC_ - dieTarget_) * std::exp(-dt / kDieSeconds);
     avgBatteryW_ = batteryRate_ + (avgBatteryW_ - batteryRate_) * std::exp(-dt / kAverageSeconds);
   }
   tb_ = tn;
@@ -247,8 +259,9 @@ void MachineModel::commitTo(double tn) {
       batteryJ_ = std::max(batteryJ_, kWakeFraction * full);
       setFlat(false, tn);
     } else if (batteryRate_ > 0) {
-      batteryJ_ = full;
-      fullHold_ = true;
+      // Full, or at the level an optimised charge holds.
+      batteryJ_ = ceiling_;
+      if (ceiling_ >= full) fullHold_ = true;
     } else if (batteryRate_ < 0) {
       batteryJ_ = 0;
       setFlat(true, tn);
@@ -256,8 +269,25 @@ void MachineModel::commitTo(double tn) {
   }
   batteryJ_ = std::clamp(batteryJ_, 0.0, full);
   if (!asleep_ && std::fmod(tn, kGaugeSeconds) == 0) gaugeCharge_ = pack_.chargeAt(batteryJ_);
+  updateThermalState();
   while (nextItem_ < items_.size() && items_[nextItem_].t <= tn) applyItem(items_[nextItem_++]);
   recomputeRates();
+}
+
+void MachineModel::updateThermalState() {
+  int level = 0;
+  while (level < 3 && dieC_ >= kThermalSteps[level]) ++level;
+  // Rising is at once; falling waits until the chip is clearly cooler.
+  if (level < thermal_ && dieC_ >= kThermalSteps[thermal_ - 1] - kThermalHysteresis) return;
+  thermal_ = level;
+}
+
+bool MachineModel::holdPhase() const {
+  return charger_ && charger_->holdSeconds && tb_ < pluggedAt_ + *charger_->holdSeconds;
+}
+
+bool MachineModel::finishPhase() const {
+  return charger_ && charger_->holdSeconds && !holdPhase() && !fullHold_;
 }
 
 void MachineModel::applyItem(const Item& item) {
@@ -288,6 +318,7 @@ void MachineModel::applyEvent(const Event& e) {
     case EventType::plug:
       charger_ = e.charger;
       lastSwitch_ = tb_;
+      pluggedAt_ = tb_;
       fullHold_ = false;
       break;
     case EventType::unplug:
@@ -467,12 +498,16 @@ void MachineModel::recomputeRates() {
   // The charger feeds the system first; what is left charges the battery,
   // and a few percent of the charging power turns into heat.
   double chargeW = 0, loss = 0, chargerW = 0;
+  ceiling_ = full;
+  if (holdPhase()) ceiling_ = std::min(full, pack_.energyAt(kHeldFraction * pack_.fullCharge()));
+  const bool held = holdPhase() && batteryJ_ >= ceiling_ * (1 - 1e-12);
   if (charger_) {
     const double available = charger_->watts;
     if (load <= available) {
-      if (!fullHold_) {
+      if (!fullHold_ && !held) {
         chargeW = std::min(pack_.maxChargeWatts(pack_.chargeAt(batteryJ_)),
                            (available - load) / (1 + w.chargingLoss));
+        if (finishPhase()) chargeW = std::min(chargeW, kFinishRate * full / 3600);
       }
       loss = w.chargingLoss * chargeW;
       chargerW = load + chargeW + loss;
@@ -524,14 +559,19 @@ void MachineModel::recomputeRates() {
   leaves[static_cast<std::size_t>(leafPcie_)] = pcie;
 
   tempTarget_ = scenario_.machine.battery.ambientC + 0.22 * rate_.system + 0.12 * chargeW;
+  double chipWatts = 0;
+  for (Part p : {Part::cpu, Part::gpu, Part::neuralEngine, Part::video, Part::memory, Part::chip})
+    chipWatts += part(p);
+  dieTarget_ = scenario_.machine.battery.ambientC + kDieKelvinPerWatt * chipWatts;
 
   // The next boundary.
   double next = kInfinity;
   if (on) next = static_cast<double>(slot + 1) * kSlotSeconds;
   if (nextItem_ < items_.size()) next = std::min(next, items_[nextItem_].t);
+  if (holdPhase()) next = std::min(next, pluggedAt_ + *charger_->holdSeconds);
   crossing_ = kInfinity;
   if (batteryRate_ > 0) {
-    double target = flat_ ? kWakeFraction * full : full;
+    double target = flat_ ? kWakeFraction * full : ceiling_;
     if (batteryJ_ < target) crossing_ = tb_ + (target - batteryJ_) / batteryRate_;
   } else if (batteryRate_ < 0 && batteryJ_ > 0) {
     crossing_ = tb_ + batteryJ_ / -batteryRate_;
@@ -618,6 +658,25 @@ double MachineModel::charge() const {
 
 double MachineModel::temperatureC() const {
   return tempTarget_ + (tempC_ - tempTarget_) * std::exp(-elapsed() / kTemperatureSeconds);
+}
+
+double MachineModel::dieTemperatureC() const {
+  return dieTarget_ + (dieC_ - dieTarget_) * std::exp(-elapsed() / kDieSeconds);
+}
+
+bool MachineModel::chargeHeld() const {
+  return holdPhase() && batteryJ_ >= ceiling_ * (1 - 1e-9) && batteryRate_ <= 0;
+}
+
+bool MachineModel::finishingCharge() const {
+  return finishPhase();
+}
+
+double MachineModel::capacityEstimate(int which) const {
+  const auto period = static_cast<std::uint64_t>(std::max(0.0, std::floor(t_ / kCapacitySeconds)));
+  const double u = CounterRandom::unit(scenario_.machine.seed, kCapacity,
+                                       static_cast<std::uint64_t>(which), period);
+  return pack_.fullMAh() * (1 + kCapacitySpread * (u - 0.5));
 }
 
 bool MachineModel::estimating() const {
@@ -739,6 +798,7 @@ TruthSnapshot MachineModel::truth() const {
   const double charge = pack_.chargeAt(s.batteryJoules);
   s.batteryPercent = charge / pack_.fullCharge() * 100;
   s.chargeMAh = charge / 3.6;
+  s.fullMAh = pack_.fullMAh();
   s.voltage = pack_.voltageAt(charge);
   s.systemWatts = rate_.system;
   s.batteryWatts = batteryRate_;

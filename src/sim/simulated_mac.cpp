@@ -8,9 +8,14 @@
 #include "sim/sim_environment.h"
 #include "sim/sim_io_report.h"
 #include "sim/sim_keyboard.h"
+#include "sim/sim_power_sources.h"
+#include "sim/sim_process_info.h"
 #include "sim/sim_processes.h"
 #include "sim/sim_registry.h"
+#include "sim/sim_script_runner.h"
 #include "sim/sim_smc.h"
+#include "sim/sim_tool_runner.h"
+#include "sys/in_memory_user_defaults.h"
 
 namespace ebbwise::sim {
 
@@ -24,7 +29,11 @@ struct SimulatedMac::Services {
         displayServices(m),
         coreBrightness(m),
         audio(m),
-        environment(m) {}
+        environment(m),
+        toolRunner(m),
+        powerSources(m),
+        scriptRunner(m.scenario()),
+        processInfo(m) {}
 
   SimRegistry registry;
   SimProcesses processes;
@@ -35,6 +44,11 @@ struct SimulatedMac::Services {
   SimCoreBrightness coreBrightness;
   SimAudio audio;
   SimEnvironment environment;
+  SimToolRunner toolRunner;
+  SimPowerSources powerSources;
+  SimScriptRunner scriptRunner;
+  SimProcessInfo processInfo;
+  sys::InMemoryUserDefaults userDefaults;
 };
 
 SimulatedMac::SimulatedMac(Scenario scenario, sys::Clock& clock)
@@ -46,9 +60,22 @@ SimulatedMac::~SimulatedMac() = default;
 
 sys::Platform SimulatedMac::platform(sys::RunLoop& runLoop) {
   auto& s = *services_;
-  return sys::Platform{clock_, runLoop,    s.environment, s.registry,        s.processes,
-                       s.smc,  s.ioReport, s.displays,    s.displayServices, s.coreBrightness,
-                       s.audio};
+  return sys::Platform{.clock = clock_,
+                       .runLoop = runLoop,
+                       .environment = s.environment,
+                       .registry = s.registry,
+                       .processes = s.processes,
+                       .smc = s.smc,
+                       .ioReport = s.ioReport,
+                       .displays = s.displays,
+                       .displayServices = s.displayServices,
+                       .coreBrightness = s.coreBrightness,
+                       .audio = s.audio,
+                       .toolRunner = s.toolRunner,
+                       .userDefaults = s.userDefaults,
+                       .powerSources = s.powerSources,
+                       .scriptRunner = s.scriptRunner,
+                       .processInfo = s.processInfo};
 }
 
 const Scenario& SimulatedMac::scenario() const {
@@ -142,6 +169,21 @@ sys::AudioSystem& SimulatedMac::audio() {
 }
 sys::Environment& SimulatedMac::environment() {
   return services_->environment;
+}
+sys::ToolRunner& SimulatedMac::toolRunner() {
+  return services_->toolRunner;
+}
+sys::PowerSources& SimulatedMac::powerSources() {
+  return services_->powerSources;
+}
+sys::ScriptRunner& SimulatedMac::scriptRunner() {
+  return services_->scriptRunner;
+}
+sys::ProcessInfo& SimulatedMac::processInfo() {
+  return services_->processInfo;
+}
+sys::UserDefaults& SimulatedMac::userDefaults() {
+  return services_->userDefaults;
 }
 
 }  // namespace ebbwise::sim
