@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/charge_report.h"
 #include "app/monitor.h"
 #include "sys/value.h"
 
@@ -51,6 +52,9 @@ struct SessionReport {
     std::optional<double> hibernatedSeconds;
   };
   std::vector<RunOut> batteryRanOut;
+
+  // Charging, heat and what hangs off the Mac (its own JSON fields).
+  ChargeReport charge;
 
   // How far the time left is off the true one, as a fraction of it: positive
   // when it promises too much. Nothing without both figures.
