@@ -79,10 +79,9 @@ std::optional<std::string> Browser::site(std::string_view url) {
   auto host = hostOf(trimmed(url));
   if (!host) return std::nullopt;
   std::string site = Utf8::asciiLowercase(*host);
+  if (site.starts_with("www.")) site.erase(0, 4);
   // "example.com." names the same host as "example.com".
   if (!site.empty() && site.back() == '.') site.pop_back();
-  if (site.empty()) return std::nullopt;
-  if (site.starts_with("www.")) site.erase(0, 4);
   if (site.empty()) return std::nullopt;
   return site;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <set>
 #include <utility>
 
 #include "base/json_fields.h"
@@ -66,15 +67,14 @@ std::vector<DeviceBattery> DeviceBattery::parse(std::string_view json) {
   if (!controller.is_object()) return {};
 
   std::vector<DeviceBattery> out;
+  std::set<std::string> seen;
   for (const auto& [section, connected] : kSections) {
     const sys::Value* entries = sys::asList(sys::member(controller, section));
     if (!entries) continue;
     for (const sys::Value& entry : *entries) {
       if (!entry.is_object()) continue;
       for (const auto& [name, properties] : entry.items()) {
-        const bool seen = std::any_of(out.begin(), out.end(),
-                                      [&](const DeviceBattery& d) { return d.name == name; });
-        if (seen) continue;
+        if (seen.contains(name)) continue;
         DeviceBattery device{name, "", {}, connected};
         for (const auto& [key, label] : kLevelKeys) {
           auto text = sys::asString(sys::member(properties, key));
@@ -84,6 +84,7 @@ std::vector<DeviceBattery> DeviceBattery::parse(std::string_view json) {
         }
         if (device.levels.empty()) continue;
         device.kind = sys::asString(sys::member(properties, "device_minorType")).value_or("");
+        seen.insert(name);
         out.push_back(std::move(device));
       }
     }

@@ -12,9 +12,15 @@ namespace ebbwise {
 struct LiveCharge {
   // A gap this long or longer (a sleep) is not integrated.
   static constexpr double kMaxGapSeconds = 30;
+  // A gauge reports a moving charge well within this time, so a report that
+  // stays the same for longer means the charge stands still (a full battery
+  // on the charger): the estimate stops there instead of drifting with the
+  // small errors of the measured power, however long the report stays.
+  static constexpr double kMaxIntegrationSeconds = 90;
 
   std::optional<double> mAh;                 // the charge now
   std::optional<std::int64_t> lastReported;  // the battery's last report
+  double integratedSeconds = 0;              // time followed since that report
 
   // `netWatts` is positive while the battery gains charge; `dt` is the time
   // since the previous update. Returns the charge now; nothing (and no
