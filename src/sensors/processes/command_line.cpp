@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "base/utf8.h"
 #include "sensors/processes/dev_tools.h"
+#include "base/utf8.h"
 
 namespace ebbwise {
 

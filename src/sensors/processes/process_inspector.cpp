@@ -4,10 +4,10 @@
 #include <array>
 #include <vector>
 
-#include "base/path_text.h"
-#include "base/utf8.h"
 #include "sensors/processes/dev_tools.h"
+#include "base/path_text.h"
 #include "sensors/processes/process_scanner.h"
+#include "base/utf8.h"
 
 namespace ebbwise::ProcessInspector {
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "base/path_text.h"
-#include "base/utf8.h"
 #include "sensors/processes/dev_tools.h"
+#include "base/path_text.h"
 #include "sensors/processes/process_inspector.h"
+#include "base/utf8.h"
 
 namespace ebbwise::ProcessScanner {
 
