@@ -5,9 +5,9 @@
 #include <optional>
 #include <unordered_map>
 
+#include "sensors/processes/app_identity.h"
 #include "sensors/power/chip_energy.h"
 #include "sensors/power/system_energy.h"
-#include "sensors/processes/app_identity.h"
 
 namespace ebbwise {
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "accounting/default_readers.h"
 #include "sensors/hardware/audio_playback.h"
+#include "accounting/default_readers.h"
 #include "sensors/processes/process_scanner.h"
 
 namespace ebbwise {

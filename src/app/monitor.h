@@ -9,19 +9,20 @@
 #include <string>
 #include <vector>
 
+#include "sensors/power/battery_reading.h"
 #include "accounting/energy_split.h"
+#include "sensors/hardware/screen.h"
 #include "accounting/session.h"
+#include "history/store.h"
 #include "accounting/tracker.h"
+#include "sys/platform.h"
+
 #include "app/charger_and_devices.h"
 #include "app/tab_checks.h"
-#include "history/store.h"
-#include "sensors/hardware/screen.h"
-#include "sensors/power/battery_reading.h"
 #include "sensors/power/capacity_average.h"
 #include "sensors/power/charge_flow.h"
 #include "sensors/power/live_charge.h"
 #include "sensors/power/smart_charging.h"
-#include "sys/platform.h"
 
 namespace ebbwise {
 

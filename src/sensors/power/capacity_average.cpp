@@ -24,7 +24,8 @@ void CapacityAverage::add(const std::vector<double>& estimates) {
   for (double v : kept) {
     const auto n = static_cast<double>(std::clamp<std::int64_t>(count, 0, memory));
     const double m = mean.value_or(v);
-    mean = (v + m * n) / (n + 1);
+    // (v + m·n) / (n + 1), in the form that cannot overflow.
+    mean = m + (v - m) / (n + 1);
     if (count < std::numeric_limits<std::int64_t>::max()) ++count;
   }
 }
