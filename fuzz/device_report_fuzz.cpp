@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       for (const std::string& url : Browser::tabURLs(text)) {
         FUZZ_CHECK(url.find('\n') == std::string::npos && url.find('\r') == std::string::npos);
         if (auto site = Browser::site(url)) {
-          FUZZ_CHECK(!site->empty() && !site->starts_with("www.") && site->back() != '.');
+          FUZZ_CHECK(!site->empty() && site->front() != '.' && site->back() != '.');
+          FUZZ_CHECK(site->find("..") == std::string::npos);
           FUZZ_CHECK(Utf8::asciiLowercase(*site) == *site);
         }
       }

@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
                "Print the report as one JSON object (in simulation it carries the true\n"
                "figures beside the measured ones: trueSystemJoules, trueMinutesLeft,\n"
                "minutesLeftError (how far the time left is off) and trueJoules for each\n"
-               "app)");
+               "app); charge, devices, usbDevices and mediaSites describe charging and\n"
+               "what hangs off the Mac");
 
   try {
     app.parse(argc, argv);

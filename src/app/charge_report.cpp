@@ -98,13 +98,18 @@ std::string ChargeReport::text() const {
   auto line = [&out](const std::string& text) { out += text + "\n"; };
 
   std::string charge = "Charge: ";
-  charge += liveChargeMAh ? formatted("%.0f mAh", *liveChargeMAh) : std::string("unknown");
+  charge += liveChargeMAh ? formatted("%.0f", *liveChargeMAh) : std::string("unknown");
+  charge += capacityMeanMAh ? formatted(" of %.0f mAh", *capacityMeanMAh) : std::string(" mAh");
+  std::vector<std::string> notes;
   if (reportedChargeMAh) {
-    charge += " (the battery last reported " + std::to_string(*reportedChargeMAh) + " mAh)";
+    notes.push_back("the battery's last report " + std::to_string(*reportedChargeMAh) + " mAh");
   }
   if (capacityMeanMAh) {
-    charge += formatted(" of %.0f mAh full", *capacityMeanMAh) + " (the mean of " +
-              std::to_string(capacityEstimates) + " estimates)";
+    notes.push_back("full capacity averaged over " + std::to_string(capacityEstimates) +
+                    (capacityEstimates == 1 ? " estimate" : " estimates"));
+  }
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    charge += (i == 0 ? " (" : "; ") + notes[i] + (i + 1 == notes.size() ? ")" : "");
   }
   if (trueChargeMAh && trueFullMAh) {
     charge +=
@@ -154,7 +159,10 @@ std::string ChargeReport::text() const {
     std::string list;
     for (const DeviceBattery& device : devices) {
       if (!list.empty()) list += "; ";
-      list += TerminalText::printable(device.name) + " (" + levelsText(device) + ")";
+      // Names may end in spaces, as the report gives them.
+      std::string name = device.name;
+      while (!name.empty() && name.back() == ' ') name.pop_back();
+      list += TerminalText::printable(name) + " (" + levelsText(device) + ")";
     }
     line("Connected devices: " + list);
   }

@@ -11,7 +11,6 @@
 #include "sensors/browsers/browser.h"
 #include "sensors/devices/device_battery.h"
 #include "sensors/devices/usb_devices.h"
-#include "sensors/devices/usbc_partners.h"
 #include "sensors/power/battery_reading.h"
 #include "sensors/power/smart_charging.h"
 #include "sim/machine_model.h"
@@ -71,17 +70,6 @@ TEST(AccessoriesTest, TheHardwareReportDescribesTheScenario) {
   EXPECT_EQ(tools.run("/usr/sbin/system_profiler", wrong), (sys::ToolRun{"", 1}));
   EXPECT_EQ(tools.run("/usr/bin/pmset", {}), std::nullopt);
   EXPECT_EQ(tools.run("system_profiler", text), std::nullopt);
-}
-
-TEST(AccessoriesTest, PartnersNameTheChargerAndThePoweredPorts) {
-  Machine m(kAccessories);
-  EXPECT_EQ(USBCPartners::read(m.mac->registry()),
-            (USBCPartners::Partners{{1, 0x291A}, {3, 11145}}))
-      << "a partner without an identity (0) is no partner";
-  auto reading = BatteryReading::read(m.mac->registry());
-  ASSERT_TRUE(reading);
-  EXPECT_EQ(reading->chargerName, std::nullopt);
-  EXPECT_EQ(reading->powerOut, (std::vector<USBPowerOut>{{2, 4.5}, {3, 1.0}}));
 }
 
 TEST(AccessoriesTest, BrowsersAnswerOnlyTheirTabScript) {

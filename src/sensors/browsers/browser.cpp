@@ -80,9 +80,13 @@ std::optional<std::string> Browser::site(std::string_view url) {
   if (!host) return std::nullopt;
   std::string site = Utf8::asciiLowercase(*host);
   if (site.starts_with("www.")) site.erase(0, 4);
-  // "example.com." names the same host as "example.com".
+  // "example.com." names the same host as "example.com"; a name with an
+  // empty label anywhere else ("a..com", ".com") names no host.
   if (!site.empty() && site.back() == '.') site.pop_back();
-  if (site.empty()) return std::nullopt;
+  if (site.empty() || site.front() == '.' || site.back() == '.' ||
+      site.find("..") != std::string::npos) {
+    return std::nullopt;
+  }
   return site;
 }
 

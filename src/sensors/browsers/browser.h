@@ -20,7 +20,8 @@ struct Browser {
 
   // The site of a tab's address: its host, lower case, without a leading
   // "www." or a trailing dot. Nothing for text that is not an address or has
-  // no host (a "javascript:" or "data:" address, a local file).
+  // no host (a "javascript:" or "data:" address, a local file), and for a
+  // host name with an empty label.
   static std::optional<std::string> site(std::string_view url);
 
   // The tab addresses in a tab script's result, one per line (line feeds,

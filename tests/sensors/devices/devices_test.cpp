@@ -48,20 +48,6 @@ TEST(DeviceBatteryTest, ReadsLevelsKindAndSection) {
   EXPECT_EQ(listed[1].levels, (std::vector<Level>{{"", 3}})) << "the connected entry wins";
 }
 
-TEST(DeviceBatteryTest, SymbolsByKind) {
-  const std::pair<const char*, const char*> symbols[] = {
-      {"Mouse", "computermouse"},
-      {"KEYBOARD", "keyboard"},
-      {"Headphones", "airpodspro"},
-      {"headset", "airpodspro"},
-      {"Trackpad", "rectangle.and.hand.point.up.left"},
-      {"Watch", "dot.radiowaves.left.and.right"},
-      {"", "dot.radiowaves.left.and.right"}};
-  for (const auto& [kind, symbol] : symbols) {
-    EXPECT_EQ((DeviceBattery{"x", kind, {}, true}.symbol()), symbol) << kind;
-  }
-}
-
 TEST(DeviceBatteryTest, BadReportsGiveNothingOrWhatIsSound) {
   const std::string good = bluetooth(R"([{"Mouse": {"device_batteryLevelMain": "70%"}}])");
   const std::string bad[] = {
