@@ -16,10 +16,10 @@ constexpr double kAverageSeconds = 180;      // the system's battery-power avera
 constexpr double kEstimatingSeconds = 60;    // no time estimates this soon after a change
 constexpr double kWakeFraction = 0.02;       // a flat machine starts again at this charge
 constexpr double kDieSeconds = 45;           // the chip heats and cools fast
-constexpr double kDieKelvinPerWatt = 1.6;    // chip temperature over ambient per chip watt
+constexpr double kDieKelvinPerWatt = 1.4;    // chip temperature over ambient per chip watt
 // Chip temperatures at which the thermal state rises to 1, 2 and 3; it falls
 // back only this much below each.
-constexpr double kThermalSteps[] = {82, 95, 108};
+constexpr double kThermalSteps[] = {85, 95, 112};
 constexpr double kThermalHysteresis = 4;
 constexpr double kFinishRate = 0.2;        // optimised finish: at most 0.2 C
 constexpr double kCapacitySpread = 0.024;  // estimates within ±1.2 % of the truth
