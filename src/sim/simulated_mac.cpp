@@ -4,18 +4,25 @@
 
 #include "sim/machine_model.h"
 #include "sim/sim_audio.h"
+#include "sim/sim_desktop.h"
 #include "sim/sim_displays.h"
 #include "sim/sim_environment.h"
 #include "sim/sim_io_report.h"
 #include "sim/sim_keyboard.h"
+#include "sim/sim_login_item.h"
+#include "sim/sim_notifications.h"
+#include "sim/sim_privileged_scripts.h"
+#include "sim/sim_process_info.h"
 #include "sim/sim_processes.h"
 #include "sim/sim_registry.h"
+#include "sim/sim_screens.h"
 #include "sim/sim_smc.h"
+#include "sim/sim_workspace.h"
 
 namespace ebbwise::sim {
 
 struct SimulatedMac::Services {
-  explicit Services(MachineModel& m)
+  Services(MachineModel& m, sys::Clock& clock)
       : registry(m),
         processes(m),
         smc(m),
@@ -24,7 +31,26 @@ struct SimulatedMac::Services {
         displayServices(m),
         coreBrightness(m),
         audio(m),
-        environment(m) {}
+        environment(m),
+        desktop(m),
+        workspace(m, desktop, clock),
+        processInfo(m, clock),
+        notifications(m.scenario().machine.services.notifications, clock),
+        privilegedScripts(m, processInfo),
+        loginItem(m.scenario().machine.services.loginItem),
+        screens(m, desktop, clock),
+        windowServer(m, desktop) {
+    processes.onEnded([this] { workspace.processEnded(); });
+  }
+
+  // Services that answer or notify later do it on the loop they serve.
+  void bind(sys::RunLoop& loop) {
+    workspace.bind(loop);
+    processInfo.bind(loop);
+    notifications.bind(loop);
+    privilegedScripts.bind(loop);
+    screens.bind(loop);
+  }
 
   SimRegistry registry;
   SimProcesses processes;
@@ -35,20 +61,48 @@ struct SimulatedMac::Services {
   SimCoreBrightness coreBrightness;
   SimAudio audio;
   SimEnvironment environment;
+  SimDesktop desktop;
+  SimWorkspace workspace;
+  SimProcessInfo processInfo;
+  SimUserNotificationCenter notifications;
+  SimPrivilegedScriptRunner privilegedScripts;
+  SimLoginItemService loginItem;
+  SimUpdater updater;
+  SimScreens screens;
+  SimWindowServer windowServer;
 };
 
 SimulatedMac::SimulatedMac(Scenario scenario, sys::Clock& clock)
     : clock_(clock),
       model_(std::make_unique<MachineModel>(std::move(scenario), clock)),
-      services_(std::make_unique<Services>(*model_)) {}
+      services_(std::make_unique<Services>(*model_, clock)) {}
 
 SimulatedMac::~SimulatedMac() = default;
 
 sys::Platform SimulatedMac::platform(sys::RunLoop& runLoop) {
   auto& s = *services_;
-  return sys::Platform{clock_, runLoop,    s.environment, s.registry,        s.processes,
-                       s.smc,  s.ioReport, s.displays,    s.displayServices, s.coreBrightness,
-                       s.audio};
+  s.bind(runLoop);
+  return sys::Platform{clock_,
+                       runLoop,
+                       s.environment,
+                       s.registry,
+                       s.processes,
+                       s.smc,
+                       s.ioReport,
+                       s.displays,
+                       s.displayServices,
+                       s.coreBrightness,
+                       s.audio,
+                       sys::NoToolRunner::instance(),
+                       sys::NoUserDefaults::instance(),
+                       s.notifications,
+                       s.workspace,
+                       s.processInfo,
+                       s.windowServer,
+                       s.screens,
+                       s.privilegedScripts,
+                       s.loginItem,
+                       s.updater};
 }
 
 const Scenario& SimulatedMac::scenario() const {
@@ -142,6 +196,39 @@ sys::AudioSystem& SimulatedMac::audio() {
 }
 sys::Environment& SimulatedMac::environment() {
   return services_->environment;
+}
+
+void SimulatedMac::announceSleep() {
+  services_->workspace.announceSleep();
+}
+
+void SimulatedMac::announceWake() {
+  services_->workspace.announceWake();
+}
+
+std::vector<sys::DeliveredNotification> SimulatedMac::notificationHistory() const {
+  return services_->notifications.history();
+}
+
+std::vector<std::string> SimulatedMac::openedURLs() const {
+  return services_->workspace.openedURLs();
+}
+
+int SimulatedMac::passwordPrompts() const {
+  return services_->privilegedScripts.prompts();
+}
+
+int SimulatedMac::loginItemRegistrations() const {
+  return services_->loginItem.registrations();
+}
+
+bool SimulatedMac::updaterStarted() const {
+  return services_->updater.started();
+}
+
+double SimulatedMac::chipTemperatureC() {
+  auto lock = model_->sync();
+  return model_->chipTemperatureC();
 }
 
 }  // namespace ebbwise::sim

@@ -149,6 +149,23 @@ class SimulatedMac {
   sys::AudioSystem& audio();
   sys::Environment& environment();
 
+  // The machine is about to sleep, or has woken: the workspace tells its
+  // observers. The driver that suspends the loop over a sleep calls these,
+  // from a task on the loop.
+  void announceSleep();
+  void announceWake();
+
+  // What the machine's services did, for checking against: every
+  // notification shown (replaced ones included), every address opened, the
+  // password prompts shown, the successful login-item registrations,
+  // whether the update framework started, and the chip's temperature now.
+  std::vector<sys::DeliveredNotification> notificationHistory() const;
+  std::vector<std::string> openedURLs() const;
+  int passwordPrompts() const;
+  int loginItemRegistrations() const;
+  bool updaterStarted() const;
+  double chipTemperatureC();
+
  private:
   struct Services;
   sys::Clock& clock_;
