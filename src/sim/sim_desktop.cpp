@@ -110,6 +110,9 @@ sys::ScreenInfo screen(sys::DisplayID display, sys::CGRect frame, double scale, 
 
 SimDesktop::SimDesktop(const MachineModel& model) : model_(model) {
   const ProcessTable& table = model.table();
+  for (std::size_t i = 0; i < table.processes.size(); ++i) {
+    if (table.processes[i].id == "WindowServer") windowServer_ = static_cast<int>(i);
+  }
   int finder = -1;
   for (std::size_t i = 0; i < table.processes.size(); ++i) {
     const SimProcess& p = table.processes[i];
@@ -283,7 +286,41 @@ std::string SimDesktop::displayUUID(sys::DisplayID display) {
   return {};
 }
 
-sys::Value SimDesktop::windows() const {
+SimDesktop::Epoch SimDesktop::epoch() const {
+  const double t = model_.time();
+  auto passed = [t](const std::vector<double>& times) {
+    return static_cast<std::size_t>(std::upper_bound(times.begin(), times.end(), t) -
+                                    times.begin());
+  };
+  return {passed(appTimes_), passed(screenTimes_), liveApps()};
+}
+
+int SimDesktop::liveAppWith(std::string_view bundleId) const {
+  for (std::size_t a = 0; a < apps_.size(); ++a) {
+    if (apps_[a].bundleId == bundleId && alive(static_cast<int>(a))) return static_cast<int>(a);
+  }
+  return -1;
+}
+
+const sys::Value& SimDesktop::windows() const {
+  Epoch now = epoch();
+  if (windowsEpoch_ != now) {
+    windows_ = buildWindows();
+    windowsEpoch_ = std::move(now);
+  }
+  return windows_;
+}
+
+sys::Value SimDesktop::managedDisplaySpaces() const {
+  Epoch now = epoch();
+  if (spacesEpoch_ != now) {
+    spaces_ = buildSpaces();
+    spacesEpoch_ = std::move(now);
+  }
+  return spaces_;
+}
+
+sys::Value SimDesktop::buildWindows() const {
   const std::vector<SimScreen> screens = this->screens();
   sys::Value out = sys::Value::array();
   if (screens.empty()) return out;
@@ -296,18 +333,7 @@ sys::Value SimDesktop::windows() const {
   auto flip = [&](const sys::CGRect& r) {
     return sys::CGRect{r.x, mainHeight - r.maxY(), r.width, r.height};
   };
-  auto pidOf = [&](std::string_view id) -> std::optional<sys::Pid> {
-    for (const SimProcess& p : procs) {
-      if (p.id == id && p.aliveAt(model_.time())) return p.pid;
-    }
-    return std::nullopt;
-  };
-  auto appNamed = [&](std::string_view bundleId) -> int {
-    for (int a : liveApps()) {
-      if (apps_[static_cast<std::size_t>(a)].bundleId == bundleId) return a;
-    }
-    return -1;
-  };
+  auto appNamed = [&](std::string_view bundleId) { return liveAppWith(bundleId); };
   auto add = [&](std::uint32_t number, sys::Pid pid, const std::string& owner, int layer,
                  sys::CGRect b, bool onScreen) {
     sys::Value w = {
@@ -326,13 +352,14 @@ sys::Value SimDesktop::windows() const {
   };
 
   // The menu bars and the status items in them.
-  if (auto ws = pidOf("WindowServer")) {
+  if (windowServer_ >= 0 && procs[static_cast<std::size_t>(windowServer_)].aliveAt(model_.time())) {
+    const sys::Pid ws = procs[static_cast<std::size_t>(windowServer_)].pid;
     for (std::size_t i = 0; i < screens.size(); ++i) {
       const SimScreen& s = screens[i];
       if (s.menuBarHeight <= 0) continue;
       sys::CGRect bar = flip(s.info.frame);
       bar.height = s.menuBarHeight;
-      add(10 + s.display, *ws, "Window Server", kMainMenuLevel, bar, !(i == 0 && mainFullscreen));
+      add(10 + s.display, ws, "Window Server", kMainMenuLevel, bar, !(i == 0 && mainFullscreen));
     }
   }
   const sys::CGRect mainFrame = flip(screens.front().info.frame);
@@ -388,7 +415,7 @@ sys::Value SimDesktop::windows() const {
   return out;
 }
 
-sys::Value SimDesktop::managedDisplaySpaces() const {
+sys::Value SimDesktop::buildSpaces() const {
   const std::vector<SimScreen> screens = this->screens();
   const int front = frontmost();
   auto desktop = [](int id, bool first) {

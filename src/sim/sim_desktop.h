@@ -72,8 +72,8 @@ class SimDesktop {
   std::vector<int> currentSpaces() const;
 
   // Every window, front to back, as the window list describes them, with
-  // "kCGWindowIsOnscreen" where they show.
-  sys::Value windows() const;
+  // "kCGWindowIsOnscreen" where they show. Valid until the next call.
+  const sys::Value& windows() const;
   sys::Value managedDisplaySpaces() const;
 
   static std::string displayUUID(sys::DisplayID display);
@@ -92,12 +92,28 @@ class SimDesktop {
 
   int appOfProcess(const std::string& id) const;
   int spaceOf(int screenIndex, int front) const;
+  int liveAppWith(std::string_view bundleId) const;
+  sys::Value buildWindows() const;
+  sys::Value buildSpaces() const;
+
+  // What the lists depend on: the timeline's changes passed so far and the
+  // applications alive (a signal ends one outside the timeline).
+  struct Epoch {
+    std::size_t appChanges = 0, screenChanges = 0;
+    std::vector<int> live;
+    friend bool operator==(const Epoch&, const Epoch&) = default;
+  };
+  Epoch epoch() const;
 
   const MachineModel& model_;
   std::vector<SimApp> apps_;
   std::vector<Activation> activations_;
   std::vector<FullscreenChange> fullscreens_;
   std::vector<double> appTimes_, screenTimes_;
+  int windowServer_ = -1;  // the window server's process
+  // The lists as last built, asked for twice a second and changing rarely.
+  mutable std::optional<Epoch> windowsEpoch_, spacesEpoch_;
+  mutable sys::Value windows_, spaces_;
 };
 
 }  // namespace ebbwise::sim

@@ -62,11 +62,8 @@ void SimScreens::removeParametersObserver(sys::ObserverID id) {
 
 std::optional<sys::Value> SimWindowServer::copyWindowInfo(std::uint32_t options,
                                                           sys::WindowID relativeToWindow) {
-  sys::Value all;
-  {
-    auto lock = model_.sync();
-    all = desktop_.windows();
-  }
+  auto lock = model_.sync();
+  const sys::Value& all = desktop_.windows();
   constexpr std::uint32_t kRelative = sys::kCGWindowListOptionOnScreenAboveWindow |
                                       sys::kCGWindowListOptionOnScreenBelowWindow |
                                       sys::kCGWindowListOptionIncludingWindow;
