@@ -62,6 +62,8 @@ std::optional<double> HardwareTruth::trueWatts(std::string_view row) const {
 void HardwareTruth::fill(SessionReport& report) const {
   for (SessionReport::Row& row : report.rows) row.trueWatts = trueWatts(row.name);
   for (const auto& [name, e] : energy_) {
+    // A part that drew nothing and showed nothing (no charge in the run).
+    if (e.joules == 0 && e.trueJoules == 0) continue;
     report.hardwareEnergy.push_back({name, e.joules, e.trueJoules});
   }
 }
