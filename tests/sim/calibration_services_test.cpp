@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "calibration/calibration_overlay.h"
 #include "machine_fixture.h"
 #include "sim/sim_audio_engine.h"
 #include "sim/sim_displays.h"
@@ -63,63 +64,29 @@ TEST(SimAudioEngineTest, ARunningEngineHoldsTheOutputAndOnlySilenceStaysSilent) 
   }
 }
 
-TEST(SimAudioEngineTest, TheMonitorsOwnProcessShowsAsPlayingWhileItsEngineRuns) {
-  Machine m(quietScenario());
-  sys::VirtualRunLoop loop;
-  sys::Platform platform = m.mac->platform(loop);
-  const sys::Pid own = platform.processes.ownPid();
-  auto running = [&] {
-    // The audio process object of the monitor's pid, with its running flag.
-    std::uint32_t size = 0;
-    sys::AudioPropertyAddress list{sys::fourCharCode("prs#")};
-    platform.audio.propertyDataSize(sys::kAudioObjectSystemObject, list, size);
-    std::vector<std::uint8_t> ids(size);
-    platform.audio.propertyData(sys::kAudioObjectSystemObject, list, ids, size);
-    for (std::size_t i = 0; i + 4 <= size; i += 4) {
-      sys::AudioObjectID id;
-      std::memcpy(&id, &ids[i], 4);
-      sys::Pid pid = 0;
-      std::uint32_t n = 4;
-      platform.audio.propertyData(id, {sys::fourCharCode("ppid")},
-                                  {reinterpret_cast<std::uint8_t*>(&pid), 4}, n);
-      if (pid != own) continue;
-      std::uint32_t on = 0;
-      platform.audio.propertyData(id, {sys::fourCharCode("piro")},
-                                  {reinterpret_cast<std::uint8_t*>(&on), 4}, n);
-      return on != 0;
-    }
-    return false;
-  };
-  auto engine = platform.audioEngines.makeEngine();
-  ASSERT_TRUE(engine->attachSource(*engine->outputFormat(), filling(0)));
-  ASSERT_TRUE(engine->start());
-  EXPECT_TRUE(running());
-  engine->stop();
-  EXPECT_FALSE(running());
-}
-
-TEST(SimWindowsTest, KeysGoToTheMonitorsFirstAndPanelsLeaveWhenOrderedOut) {
+TEST(SimWindowsTest, TheOverlaySitsInTheMiddleAboveEverythingAndKeepsOnlyEsc) {
   Machine m(quietScenario());
   SimWindows& windows = m.mac->windows();
-  EXPECT_EQ(windows.mainScreenFrame(), SimWindows::kBuiltInFrame);
   int stops = 0;
-  auto panel = windows.showKeyPanel({}, {"phase", 0.5, 10, 0.2}, [&] { ++stops; });
-  auto monitor = windows.addLocalKeyDownMonitor([](std::uint16_t key) { return key == 53; });
-  EXPECT_FALSE(windows.pressKey(53));
-  EXPECT_TRUE(windows.pressKey(12));
-  EXPECT_EQ(windows.deliveredKeys(), std::vector<std::uint16_t>{12});
+  CalibrationOverlay overlay(windows, [&] { ++stops; });
+  overlay.show({"phase", 0.5, 57, 0});
+  const SimWindows::Panel* panel = windows.shownPanel();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->options.frame, (sys::ScreenRect{566, 416, 380, 150}));
+  EXPECT_EQ(panel->options.level, 1000);
+  EXPECT_EQ(panel->options.collectionBehavior, 0x101u);
+  EXPECT_TRUE(windows.pressKey(12)) << "other keys reach their window";
+  EXPECT_FALSE(windows.pressKey(CalibrationOverlay::kEscapeKeyCode));
   EXPECT_TRUE(windows.clickStop());
-  EXPECT_EQ(stops, 1);
-  panel->setContent({"later", std::nullopt, 3, 0.9});
-  EXPECT_EQ(windows.shownPanel()->content.phase, "later");
-  panel.reset();
+  EXPECT_EQ(stops, 2);
+  overlay.close();
+  overlay.close();
   EXPECT_EQ(windows.shownPanel(), nullptr);
-  EXPECT_FALSE(windows.clickStop()) << "no panel, no button";
-  windows.removeMonitor(monitor);
-  EXPECT_TRUE(windows.pressKey(53));
+  EXPECT_TRUE(windows.pressKey(CalibrationOverlay::kEscapeKeyCode)) << "closed: Esc is not ours";
+  EXPECT_EQ(stops, 2);
 
-  Machine clamshell(quietScenario(R"("lid": "closed", "externalDisplay": true)"));
-  EXPECT_EQ(clamshell.mac->windows().mainScreenFrame(), SimWindows::kExternalFrame);
+  EXPECT_EQ(CalibrationOverlay::frame(std::nullopt), (sys::ScreenRect{-190, -75, 380, 150}))
+      << "without a screen the panel sits on the origin";
 }
 
 TEST(SimSwitchesTest, BrightnessAndKeyboardLightCanBeOutOfReach) {
