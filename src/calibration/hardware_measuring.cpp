@@ -80,7 +80,9 @@ void HardwareMeasuring::requestStop() {
 
 void HardwareMeasuring::calibrateScreen() {
   isAskingToCalibrate_ = false;
-  if (isCalibrating_) return publish();
+  // A run still on its way out (an observer called from its last step) is
+  // still running: replacing it would free the frame that is executing.
+  if (isCalibrating_ || running_.isRunning()) return publish();
   running_ = run();
   running_.start();
 }
