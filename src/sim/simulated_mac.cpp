@@ -4,6 +4,7 @@
 
 #include "sim/machine_model.h"
 #include "sim/sim_audio.h"
+#include "sim/sim_audio_engine.h"
 #include "sim/sim_displays.h"
 #include "sim/sim_environment.h"
 #include "sim/sim_io_report.h"
@@ -11,6 +12,8 @@
 #include "sim/sim_processes.h"
 #include "sim/sim_registry.h"
 #include "sim/sim_smc.h"
+#include "sim/sim_windows.h"
+#include "sys/in_memory_user_defaults.h"
 
 namespace ebbwise::sim {
 
@@ -24,7 +27,9 @@ struct SimulatedMac::Services {
         displayServices(m),
         coreBrightness(m),
         audio(m),
-        environment(m) {}
+        environment(m),
+        windows(m),
+        audioEngines(m) {}
 
   SimRegistry registry;
   SimProcesses processes;
@@ -35,6 +40,9 @@ struct SimulatedMac::Services {
   SimCoreBrightness coreBrightness;
   SimAudio audio;
   SimEnvironment environment;
+  SimWindows windows;
+  SimAudioEngines audioEngines;
+  sys::InMemoryUserDefaults userDefaults;
 };
 
 SimulatedMac::SimulatedMac(Scenario scenario, sys::Clock& clock)
@@ -46,9 +54,20 @@ SimulatedMac::~SimulatedMac() = default;
 
 sys::Platform SimulatedMac::platform(sys::RunLoop& runLoop) {
   auto& s = *services_;
-  return sys::Platform{clock_, runLoop,    s.environment, s.registry,        s.processes,
-                       s.smc,  s.ioReport, s.displays,    s.displayServices, s.coreBrightness,
-                       s.audio};
+  // The machine runs no tools; it keeps the monitor's settings in memory.
+  return sys::Platform{clock_,           runLoop,     s.environment,
+                       s.registry,       s.processes, s.smc,
+                       s.ioReport,       s.displays,  s.displayServices,
+                       s.coreBrightness, s.audio,     sys::NoToolRunner::instance(),
+                       s.userDefaults,   s.windows,   s.audioEngines};
+}
+
+SimWindows& SimulatedMac::windows() {
+  return services_->windows;
+}
+
+sys::UserDefaults& SimulatedMac::userDefaults() {
+  return services_->userDefaults;
 }
 
 const Scenario& SimulatedMac::scenario() const {
@@ -110,6 +129,11 @@ double SimulatedMac::trueMinutesToEmpty() {
 double SimulatedMac::trueSystemWatts() {
   auto lock = model_->sync();
   return model_->systemWatts();
+}
+
+double SimulatedMac::truePartWatts(Part part) {
+  auto lock = model_->sync();
+  return model_->partWatts(part);
 }
 
 void SimulatedMac::setVariable(std::string name, std::string value) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sys/audio_engine.h"
 #include "sys/audio_system.h"
 #include "sys/clock.h"
 #include "sys/core_brightness.h"
@@ -12,6 +13,7 @@
 #include "sys/smc_user_client.h"
 #include "sys/tool_runner.h"
 #include "sys/user_defaults.h"
+#include "sys/windows.h"
 
 namespace ebbwise::sys {
 
@@ -34,6 +36,8 @@ struct Platform {
   // serve them yet still builds a platform.
   ToolRunner& toolRunner = NoToolRunner::instance();
   UserDefaults& userDefaults = NoUserDefaults::instance();
+  Windows& windows = NoWindows::instance();
+  AudioEngines& audioEngines = NoAudioEngines::instance();
 };
 
 }  // namespace ebbwise::sys
