@@ -1,7 +1,8 @@
 #include "app/monitor.h"
 
-#include "sensors/hardware/audio_playback.h"
 #include "accounting/default_readers.h"
+#include "app/hardware_split.h"
+#include "sensors/hardware/audio_playback.h"
 #include "sensors/processes/process_scanner.h"
 
 namespace ebbwise {
@@ -11,7 +12,10 @@ Monitor::Monitor(const sys::Platform& platform, std::unique_ptr<Store> store)
       tracker_(std::make_unique<Tracker>(std::move(store), platform.clock.now(),
                                          platform.clock.monotonicTicks(),
                                          defaultReaders(platform))),
-      screen_(platform.displays, platform.displayServices) {
+      hardware_(std::make_unique<HardwareMeasuring>(platform)),
+      screen_(platform.displays, platform.displayServices),
+      keyboardLight_(platform.coreBrightness) {
+  hardware_->setSpeakersInUseBy([this] { return HardwareSplit::speakersKeptOnBy(playingApps); });
   tick();
   timer_ =
       platform_.runLoop.scheduleRepeating(Tracker::interval, kTickTolerance, [this] { tick(); });
@@ -51,10 +55,11 @@ void Monitor::tick() {
     if (auto name = tracker_->rowName(pid)) playingApps.insert(*name);
   }
   brightness = screen_.builtInBrightness();
-
-  // Calibrated models for the screen, speakers and keyboard light come later;
-  // until then the hardware outside the chip shows as one row.
-  HardwareReading hardware(std::nullopt, !playingApps.empty(), std::nullopt, std::nullopt, {});
+  const bool speakersOn = !playingApps.empty();
+  hardware_->scan(brightness, speakersOn, tracker_->lastOffChipWatts());
+  HardwareReading hardware =
+      HardwareSplit::forTick(*hardware_, *tracker_, brightness, speakersOn, keyboardLight_.level(),
+                             HardwareSplit::intoBatteryWatts(*tracker_, reading->onAC));
   double total = nowDrain.value_or(nowUsed.value_or(0));
   nowRows = EnergySplit::simpleBreakdown(tracker_->appWatts(), total, tracker_->chipWatts(),
                                          tracker_->billedGraphicsWatts(), hardware, kRowLimit,

@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "sensors/power/battery_reading.h"
 #include "accounting/energy_split.h"
-#include "sensors/hardware/screen.h"
 #include "accounting/session.h"
-#include "history/store.h"
 #include "accounting/tracker.h"
+#include "calibration/hardware_measuring.h"
+#include "history/store.h"
+#include "sensors/hardware/keyboard_light.h"
+#include "sensors/hardware/screen.h"
+#include "sensors/power/battery_reading.h"
 #include "sys/platform.h"
 
 namespace ebbwise {
@@ -48,6 +50,9 @@ class Monitor {
   void setTickObserver(std::function<void()> observer) { tickObserver_ = std::move(observer); }
 
   const Tracker& tracker() const { return *tracker_; }
+  // The calibration: its models feed every tick's hardware rows.
+  HardwareMeasuring& hardware() { return *hardware_; }
+  const HardwareMeasuring& hardware() const { return *hardware_; }
 
   // Published state.
   std::optional<sys::Date> lastTickAt;
@@ -65,7 +70,9 @@ class Monitor {
  private:
   sys::Platform platform_;
   std::unique_ptr<Tracker> tracker_;
+  std::unique_ptr<HardwareMeasuring> hardware_;
   Screen screen_;
+  KeyboardLight keyboardLight_;
   sys::TaskID timer_ = 0;
   std::function<void()> tickObserver_;
 };

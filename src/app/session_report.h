@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/calibration_outcome.h"
 #include "app/monitor.h"
 #include "sys/value.h"
 
@@ -25,6 +26,13 @@ struct SessionReport {
     std::string name;
     double watts = 0;
     double fraction = 0;
+    std::optional<double> trueWatts;  // where the machine knows the row's part
+  };
+  // A hardware row's energy since the calibration, beside the part's truth.
+  struct HardwareEnergy {
+    std::string name;
+    double joules = 0;
+    double trueJoules = 0;
   };
 
   std::string machine;  // what ran: a scenario name, or the host
@@ -51,6 +59,8 @@ struct SessionReport {
     std::optional<double> hibernatedSeconds;
   };
   std::vector<RunOut> batteryRanOut;
+  std::optional<CalibrationOutcome> calibration;
+  std::vector<HardwareEnergy> hardwareEnergy;
 
   // How far the time left is off the true one, as a fraction of it: positive
   // when it promises too much. Nothing without both figures.

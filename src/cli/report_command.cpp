@@ -1,9 +1,11 @@
 #include "cli/report_command.h"
 
+#include "app/calibration_outcome.h"
 #include "app/monitor.h"
 #include "app/session_report.h"
 #include "base/terminal_text.h"
 #include "base/utf8.h"
+#include "cli/hardware_truth.h"
 #include "cli/history_notice.h"
 #include "cli/scratch_history.h"
 #include "cli/session_truth.h"
@@ -53,7 +55,12 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host)
       HistoryNotice::about(store.get(), ScratchHistory::simulatorFolder(host)).value_or("");
   Monitor monitor(simulation.platform(), std::move(store));
   SessionTruth truth(simulation.mac(), monitor);
-  monitor.setTickObserver([&truth] { truth.tick(); });
+  HardwareTruth hardwareTruth(simulation.mac(), monitor);
+  monitor.setTickObserver([&truth, &hardwareTruth] {
+    truth.tick();
+    hardwareTruth.tick();
+  });
+  if (options.calibrate) monitor.hardware().calibrateScreen();
 
   simulation.runFor(options.seconds);
   monitor.willTerminate();
@@ -63,6 +70,8 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host)
       monitor, "simulated MacBook \"" + Utf8::decode(simulation.mac().scenario().name) + "\"",
       options.seconds);
   truth.fill(report);
+  hardwareTruth.fill(report);
+  if (options.calibrate) report.calibration = CalibrationOutcome::of(monitor.hardware());
   CommandResult result = finish(report, options);
   result.err = historyNotice + result.err;
   return result;
@@ -78,6 +87,7 @@ CommandResult runOnHost(const ReportOptions& options, sys::Environment& host) {
   const std::string historyNotice = HistoryNotice::about(store.get()).value_or("");
   Monitor monitor(provider.platform(), std::move(store));
   CommandResult result;
+  if (options.calibrate) monitor.hardware().calibrateScreen();
   if (monitor.battery) {
     loop.runFor(options.seconds);
     monitor.willTerminate();
@@ -85,6 +95,7 @@ CommandResult runOnHost(const ReportOptions& options, sys::Environment& host) {
     result.exitCode = 1;
   }
   SessionReport report = SessionReport::from(monitor, "this machine", options.seconds);
+  if (options.calibrate) report.calibration = CalibrationOutcome::of(monitor.hardware());
   CommandResult printed = finish(report, options);
   printed.exitCode = result.exitCode;
   if (!monitor.battery && !options.json) {

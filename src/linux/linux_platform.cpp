@@ -68,6 +68,8 @@ sys::Platform LinuxPlatform::platform() {
                        absent.audio,
                        toolRunner_,
                        *userDefaults_,
+                       absent.windows,
+                       absent.audioEngines,
                        notifications_,
                        workspace_,
                        absent.processInfo,

@@ -29,6 +29,8 @@ enum Salt : std::uint64_t {
   kActivity,
   kCoreSplit,
   kWifi,
+  kStorageBurst,
+  kRadioBurst,
 };
 
 double clamp01(double x) {
@@ -410,6 +412,16 @@ double MachineModel::slotWatts(double mean, const Load& load, std::size_t i, std
   return mean * (1 + load.fluctuation * (0.6 * slow + 0.4 * fast));
 }
 
+double MachineModel::burst(double mean, std::uint64_t salt, std::int64_t slot) const {
+  // Now and then a slot with a short burst (the disk writing, a radio
+  // scanning), a tenth of a watt or so over the slot; the mean over many
+  // slots stays `mean`.
+  constexpr double p = 0.1;
+  if (mean <= 0) return 0;
+  double u = CounterRandom::unit(scenario_.machine.seed, salt, 0, static_cast<std::uint64_t>(slot));
+  return u < p ? mean / p * (0.5 + u / p) : 0;
+}
+
 void MachineModel::recomputeRates() {
   const PartPowers& w = scenario_.machine.power;
   const double full = pack_.fullEnergy();
@@ -465,7 +477,9 @@ void MachineModel::recomputeRates() {
     part(Part::chip) = w.chipIdle + displayEngine + pcie;
     if (builtIn) {
       part(Part::screen) = w.screenMin + (w.screenMax - w.screenMin) * std::pow(brightness_, 1.9);
-      part(Part::keyboard) = w.keyboardMax * std::pow(keyboard_, 1.4);
+      if (scenario_.machine.platform.keyboardBacklight) {
+        part(Part::keyboard) = w.keyboardMax * std::pow(keyboard_, 1.4);
+      }
     }
     if (hold) {
       part(Part::speakers) = output_ == AudioOutput::speakers
@@ -475,8 +489,9 @@ void MachineModel::recomputeRates() {
     }
     double u =
         CounterRandom::unit(scenario_.machine.seed, kWifi, 0, static_cast<std::uint64_t>(slot));
-    part(Part::wifi) = w.wifi * (1 + 0.3 * (2 * u - 1));
-    part(Part::board) = w.board + (externalDisplay_ ? w.externalDisplay : 0);
+    part(Part::wifi) = w.wifi * (1 + 0.3 * (2 * u - 1)) + burst(w.radioBursts, kRadioBurst, slot);
+    part(Part::board) = w.board + (externalDisplay_ ? w.externalDisplay : 0) +
+                        burst(w.storageBursts, kStorageBurst, slot);
   } else if (asleep_ && !flat_) {
     part(Part::sleep) = w.sleep;
   }
@@ -623,6 +638,15 @@ bool MachineModel::kill(int i) {
 void MachineModel::setBrightness(double level) {
   commitTo(t_);
   brightness_ = clamp01(level);
+  recomputeRates();
+}
+
+void MachineModel::setOwnAudio(AudioUse use) {
+  if (table_.own < 0) return;
+  auto k = static_cast<std::size_t>(table_.own);
+  commitTo(t_);
+  loads_[k].audio = use;
+  if (use != AudioUse::none) audioClient_[k] = true;
   recomputeRates();
 }
 
@@ -804,6 +828,8 @@ TruthSnapshot MachineModel::truth() const {
 void MachineModel::rowSnapshot(RowSnapshot& out) const {
   out.seconds = t_;
   out.systemJoules = at_.system + rate_.system * elapsed();
+  for (std::size_t k = 0; k < kPartCount; ++k)
+    out.parts[k] = at_.parts[k] + rate_.parts[k] * elapsed();
   out.rows.assign(table_.rowNames.size(), RowTruth{});
   // Processes that have not started yet hold nothing, and ended ones keep
   // what they used, so summing every process is the same as summing those

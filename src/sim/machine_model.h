@@ -84,6 +84,8 @@ class MachineModel {
   const std::map<int, USBDevice>& usbDevices() const { return usb_; }
   void setBrightness(double level);
   void setKeyboardLevel(double level);
+  // How the monitor's own process uses the audio output (its audio engine).
+  void setOwnAudio(AudioUse use);
 
   // Low Power Mode: the user's setting and whether it is in effect now.
   LowPowerSetting lowPowerSetting() const { return lowPower_; }
@@ -153,6 +155,7 @@ class MachineModel {
   void updateThermal();
   double slotWatts(double mean, const Load& load, std::size_t i, std::int64_t slot,
                    std::uint64_t salt) const;
+  double burst(double mean, std::uint64_t salt, std::int64_t slot) const;
   double elapsed() const { return t_ - tb_; }
 
   Scenario scenario_;

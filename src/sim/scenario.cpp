@@ -439,7 +439,8 @@ sys::OSVersion parseOS(const Object& o) {
 PlatformQuirks readPlatform(const Value& v, const std::string& path) {
   Object o(v, path,
            {"privileged", "unitLabels", "failedSamples", "cpuTotal", "chargerPowerKey", "smcErrors",
-            "smcOpenFailures", "idleGPUClients", "keyboardBacklightIDs", "outputDataSource"});
+            "smcOpenFailures", "idleGPUClients", "keyboardBacklightIDs", "outputDataSource",
+            "brightnessSettable", "keyboardBacklight", "audioEngineStarts"});
   PlatformQuirks q;
   o.boolean("privileged", q.privileged);
   q.variedUnitLabels =
@@ -454,6 +455,9 @@ PlatformQuirks readPlatform(const Value& v, const std::string& path) {
   o.boolean("idleGPUClients", q.idleGPUClients);
   q.keyboardBacklightIDs = o.boolean("keyboardBacklightIDs");
   o.boolean("outputDataSource", q.outputDataSource);
+  o.boolean("brightnessSettable", q.brightnessSettable);
+  o.boolean("keyboardBacklight", q.keyboardBacklight);
+  o.boolean("audioEngineStarts", q.audioEngineStarts);
   return q;
 }
 
@@ -561,7 +565,7 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
     Object po(*p, o.at("power"),
               {"screenMin", "screenMax", "keyboardMax", "speakersHold", "speakersPlay",
                "headphones", "wifi", "board", "externalDisplay", "chipIdle", "displayEngine",
-               "memoryBase", "sleep", "chargingLoss"});
+               "memoryBase", "sleep", "chargingLoss", "storageBursts", "radioBursts"});
     auto& w = m.power;
     po.number("screenMin", w.screenMin, 0, 50);
     po.number("screenMax", w.screenMax, 0, 50);
@@ -577,6 +581,8 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
     po.number("memoryBase", w.memoryBase, 0, 10);
     po.number("sleep", w.sleep, 0, 5);
     po.number("chargingLoss", w.chargingLoss, 0, 0.5);
+    po.number("storageBursts", w.storageBursts, 0, 2);
+    po.number("radioBursts", w.radioBursts, 0, 2);
     if (w.screenMax < w.screenMin) fail(po.at("screenMax"), "below screenMin");
   }
   m.backgroundDaemons =

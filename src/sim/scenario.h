@@ -16,7 +16,8 @@
 //       "output": "speakers"|"headphones"|"bluetooth",
 //       "power": {"screenMin", "screenMax", "keyboardMax", "speakersHold", "speakersPlay",
 //                 "headphones", "wifi", "board", "externalDisplay", "chipIdle",
-//                 "displayEngine", "memoryBase", "sleep", "chargingLoss" (a fraction)},
+//                 "displayEngine", "memoryBase", "sleep", "chargingLoss" (a fraction),
+//                 "storageBursts", "radioBursts"},
 //       "backgroundDaemons": 420, "energyReadFailures": 0…0.5 (share of failing rusage calls),
 //       "usb": [{"port": 2, "name": "iPhone", "watts": 4.5, "vendor": 1452, "key":
 //       "FilteredPower"|"Watts"}], "files": ["/Applications/Claude.app"], "variables": {"NAME":
@@ -24,7 +25,8 @@
 //       "platform": {"privileged": bool, "unitLabels": "varied"|"plain", "failedSamples": 0…1,
 //                    "cpuTotal": "own"|"sum", "chargerPowerKey": bool, "smcErrors": 0…1,
 //                    "smcOpenFailures": n, "idleGPUClients": bool, "keyboardBacklightIDs": bool,
-//                    "outputDataSource": bool}
+//                    "outputDataSource": bool, "brightnessSettable": bool,
+//                    "keyboardBacklight": bool, "audioEngineStarts": bool},
 //       "model": "notch"|"notchless"|"desktop", "lowPowerMode": "never"|"always"|"battery"|"adapter",
 //       "heat": {"perWatt": °C per W, "seconds": time constant},
 //       "services": {"notifications": "allow"|"deny"|"fail", "password": "grant"|"cancel"|"fail"|
@@ -207,6 +209,10 @@ struct PartPowers {
   double memoryBase = 0.16;
   double sleep = 0.11;
   double chargingLoss = 0.04;  // part of the charging power lost as heat
+  // Mean power of the short bursts off the chip: the disk writing, the
+  // radios scanning.
+  double storageBursts = 0.01;
+  double radioBursts = 0.006;
 };
 
 // The kind of Mac.

@@ -64,6 +64,7 @@ sys::BrightnessSetter SimDisplayServices::brightnessSetter(std::string_view fram
         !std::isfinite(brightness)) {
       return kIllegalArgument;
     }
+    if (!model.scenario().machine.platform.brightnessSettable) return kCannotComplete;
     model.setBrightness(brightness);
     return 0;
   };

@@ -39,6 +39,7 @@ class SimDisplayServices final : public sys::DisplayServices {
   static constexpr const char* kFramework =
       "/System/Library/PrivateFrameworks/DisplayServices.framework/DisplayServices";
   static constexpr int kIllegalArgument = 1001;  // kCGErrorIllegalArgument
+  static constexpr int kCannotComplete = 1004;   // kCGErrorCannotComplete
 
  private:
   MachineModel& model_;

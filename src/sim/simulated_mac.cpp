@@ -4,6 +4,7 @@
 
 #include "sim/machine_model.h"
 #include "sim/sim_audio.h"
+#include "sim/sim_audio_engine.h"
 #include "sim/sim_desktop.h"
 #include "sim/sim_displays.h"
 #include "sim/sim_environment.h"
@@ -17,7 +18,9 @@
 #include "sim/sim_registry.h"
 #include "sim/sim_screens.h"
 #include "sim/sim_smc.h"
+#include "sim/sim_windows.h"
 #include "sim/sim_workspace.h"
+#include "sys/in_memory_user_defaults.h"
 
 namespace ebbwise::sim {
 
@@ -32,6 +35,8 @@ struct SimulatedMac::Services {
         coreBrightness(m),
         audio(m),
         environment(m),
+        windows(m),
+        audioEngines(m),
         desktop(m),
         workspace(m, desktop, clock),
         processInfo(m, clock),
@@ -61,6 +66,9 @@ struct SimulatedMac::Services {
   SimCoreBrightness coreBrightness;
   SimAudio audio;
   SimEnvironment environment;
+  SimWindows windows;
+  SimAudioEngines audioEngines;
+  sys::InMemoryUserDefaults userDefaults;
   SimDesktop desktop;
   SimWorkspace workspace;
   SimProcessInfo processInfo;
@@ -82,27 +90,23 @@ SimulatedMac::~SimulatedMac() = default;
 sys::Platform SimulatedMac::platform(sys::RunLoop& runLoop) {
   auto& s = *services_;
   s.bind(runLoop);
-  return sys::Platform{clock_,
-                       runLoop,
-                       s.environment,
-                       s.registry,
-                       s.processes,
-                       s.smc,
-                       s.ioReport,
-                       s.displays,
-                       s.displayServices,
-                       s.coreBrightness,
-                       s.audio,
-                       sys::NoToolRunner::instance(),
-                       sys::NoUserDefaults::instance(),
-                       s.notifications,
-                       s.workspace,
-                       s.processInfo,
-                       s.windowServer,
-                       s.screens,
-                       s.privilegedScripts,
-                       s.loginItem,
-                       s.updater};
+  // The machine runs no tools; it keeps the monitor's settings in memory.
+  return sys::Platform{clock_,           runLoop,     s.environment,
+                       s.registry,       s.processes, s.smc,
+                       s.ioReport,       s.displays,  s.displayServices,
+                       s.coreBrightness, s.audio,     sys::NoToolRunner::instance(),
+                       s.userDefaults,   s.windows,   s.audioEngines,
+                       s.notifications,  s.workspace, s.processInfo,
+                       s.windowServer,   s.screens,   s.privilegedScripts,
+                       s.loginItem,      s.updater};
+}
+
+SimWindows& SimulatedMac::windows() {
+  return services_->windows;
+}
+
+sys::UserDefaults& SimulatedMac::userDefaults() {
+  return services_->userDefaults;
 }
 
 const Scenario& SimulatedMac::scenario() const {
@@ -164,6 +168,11 @@ double SimulatedMac::trueMinutesToEmpty() {
 double SimulatedMac::trueSystemWatts() {
   auto lock = model_->sync();
   return model_->systemWatts();
+}
+
+double SimulatedMac::truePartWatts(Part part) {
+  auto lock = model_->sync();
+  return model_->partWatts(part);
 }
 
 void SimulatedMac::setVariable(std::string name, std::string value) {

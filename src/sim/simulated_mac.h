@@ -76,6 +76,7 @@
 namespace ebbwise::sim {
 
 class MachineModel;
+class SimWindows;
 
 // A span the machine sleeps through; the driver suspends its run loop over
 // it (the loop's tick counter does not run meanwhile).
@@ -134,6 +135,8 @@ class SimulatedMac {
   double trueMinutesToEmpty();
   // The whole system's power at this instant.
   double trueSystemWatts();
+  // One part's power at this instant.
+  double truePartWatts(Part part);
 
   // Sets one of the monitor's own environment variables (for example where
   // it keeps its data); call before handing out the platform.
@@ -148,6 +151,10 @@ class SimulatedMac {
   sys::CoreBrightness& coreBrightness();
   sys::AudioSystem& audio();
   sys::Environment& environment();
+  // The user's side of the windows: key presses and clicks come from here.
+  SimWindows& windows();
+  // The monitor's settings, kept in memory for the machine's life.
+  sys::UserDefaults& userDefaults();
 
   // The machine is about to sleep, or has woken: the workspace tells its
   // observers. The driver that suspends the loop over a sleep calls these,

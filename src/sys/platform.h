@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sys/audio_engine.h"
 #include "sys/audio_system.h"
 #include "sys/clock.h"
 #include "sys/core_brightness.h"
@@ -19,6 +20,7 @@
 #include "sys/user_defaults.h"
 #include "sys/user_notification_center.h"
 #include "sys/window_server.h"
+#include "sys/windows.h"
 #include "sys/workspace.h"
 
 namespace ebbwise::sys {
@@ -42,6 +44,8 @@ struct Platform {
   // serve them yet still builds a platform.
   ToolRunner& toolRunner = NoToolRunner::instance();
   UserDefaults& userDefaults = NoUserDefaults::instance();
+  Windows& windows = NoWindows::instance();
+  AudioEngines& audioEngines = NoAudioEngines::instance();
   UserNotificationCenter& notifications = NoUserNotificationCenter::instance();
   Workspace& workspace = NoWorkspace::instance();
   ProcessInfo& processInfo = NoProcessInfo::instance();
