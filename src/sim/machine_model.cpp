@@ -14,7 +14,14 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kTemperatureSeconds = 900;  // the pack warms and cools slowly
 constexpr double kAverageSeconds = 180;      // the system's battery-power average
 constexpr double kEstimatingSeconds = 60;    // no time estimates this soon after a change
-constexpr double kWakeFraction = 0.02;       // a flat machine starts again at this charge
+constexpr double kWakeFraction = 0.02;
+// Low Power Mode caps the processor's and the graphics' clocks.
+constexpr double kLowPowerCpu = 0.8;
+constexpr double kLowPowerGpu = 0.85;
+// Chip temperatures at which the thermal state rises to fair, serious and
+// critical; it falls back only this much below each, so it does not flicker.
+constexpr double kThermalSteps[] = {80, 95, 105};
+constexpr double kThermalHysteresis = 5;       // a flat machine starts again at this charge
 
 enum Salt : std::uint64_t {
   kCpuFast = 101,
@@ -180,6 +187,7 @@ MachineModel::MachineModel(Scenario scenario, sys::Clock& clock)
   keyboard_ = m.keyboard;
   output_ = m.output;
   charger_ = m.charger;
+  lowPower_ = m.lowPowerMode;
   for (const auto& d : m.usb) usb_[d.port] = d;
   batteryJ_ = pack_.energyAt(m.battery.percent / 100 * pack_.fullCharge());
   gaugeCharge_ = pack_.chargeAt(batteryJ_);
@@ -209,6 +217,8 @@ MachineModel::MachineModel(Scenario scenario, sys::Clock& clock)
   // Start settled: the pack has been at this load for a while.
   avgBatteryW_ = batteryRate_;
   tempC_ = tempTarget_;
+  chipC_ = chipTarget_;
+  updateThermal();
 }
 
 std::unique_lock<std::mutex> MachineModel::sync() {
@@ -239,6 +249,7 @@ void MachineModel::commitTo(double tn) {
     for (std::size_t k = 0; k < leafCount_; ++k) at_.leaves[k] += rate_.leaves[k] * dt;
     batteryJ_ += batteryRate_ * dt;
     tempC_ = tempTarget_ + (tempC_ - tempTarget_) * std::exp(-dt / kTemperatureSeconds);
+    chipC_ = chipTarget_ + (chipC_ - chipTarget_) * std::exp(-dt / scenario_.machine.heat.seconds);
     avgBatteryW_ = batteryRate_ + (avgBatteryW_ - batteryRate_) * std::exp(-dt / kAverageSeconds);
   }
   tb_ = tn;
@@ -258,6 +269,7 @@ void MachineModel::commitTo(double tn) {
   }
   batteryJ_ = std::clamp(batteryJ_, 0.0, full);
   if (!asleep_ && std::fmod(tn, kGaugeSeconds) == 0) gaugeCharge_ = pack_.chargeAt(batteryJ_);
+  updateThermal();
   while (nextItem_ < items_.size() && items_[nextItem_].t <= tn) applyItem(items_[nextItem_++]);
   recomputeRates();
 }
@@ -331,6 +343,12 @@ void MachineModel::applyEvent(const Event& e) {
         }
       }
       break;
+    case EventType::lowPower:
+      lowPower_ = e.lowPower;
+      break;
+    case EventType::activate:
+    case EventType::fullscreen:
+      break;  // the desktop's business; power does not change
   }
 }
 
@@ -413,6 +431,7 @@ void MachineModel::recomputeRates() {
   if (charger_ && batteryJ_ >= full * (1 - 1e-12)) fullHold_ = true;
 
   const bool on = awake();
+  const bool lowPower = lowPowerMode();
   const auto slot = static_cast<std::int64_t>(std::floor(tb_ / kSlotSeconds));
   PartArray parts{};
   auto part = [&](Part p) -> double& { return parts[static_cast<std::size_t>(p)]; };
@@ -426,6 +445,10 @@ void MachineModel::recomputeRates() {
       const Load& l = loads_[k];
       c = slotWatts(l.cpu, l, k, slot, kCpuFast);
       g = slotWatts(l.gpu, l, k, slot, kGpuFast);
+      if (lowPower) {
+        c *= kLowPowerCpu;
+        g *= kLowPowerGpu;
+      }
       if (table_.processes[k].compositor) g *= displayActivity;
       part(Part::neuralEngine) += l.neuralEngine;
       decode += l.videoDecode;
@@ -539,6 +562,7 @@ void MachineModel::recomputeRates() {
   leaves[static_cast<std::size_t>(leafPcie_)] = pcie;
 
   tempTarget_ = scenario_.machine.battery.ambientC + 0.22 * rate_.system + 0.12 * chargeW;
+  chipTarget_ = scenario_.machine.battery.ambientC + scenario_.machine.heat.perWatt * rate_.system;
 
   // The next boundary.
   double next = kInfinity;
@@ -630,6 +654,38 @@ void MachineModel::setKeyboardLevel(double level) {
   commitTo(t_);
   keyboard_ = clamp01(level);
   recomputeRates();
+}
+
+bool MachineModel::lowPowerMode() const {
+  switch (lowPower_) {
+    case LowPowerSetting::never:
+      return false;
+    case LowPowerSetting::always:
+      return true;
+    case LowPowerSetting::onBattery:
+      return !charger_;
+    case LowPowerSetting::onAdapter:
+      return charger_.has_value();
+  }
+  return false;
+}
+
+void MachineModel::setLowPowerSetting(LowPowerSetting setting) {
+  commitTo(t_);
+  lowPower_ = setting;
+  recomputeRates();
+}
+
+double MachineModel::chipTemperatureC() const {
+  return chipTarget_ +
+         (chipC_ - chipTarget_) * std::exp(-elapsed() / scenario_.machine.heat.seconds);
+}
+
+void MachineModel::updateThermal() {
+  // Judged at the machine's boundaries (every slot while awake), as the
+  // system samples its sensors.
+  while (thermal_ < 3 && chipC_ >= kThermalSteps[thermal_]) ++thermal_;
+  while (thermal_ > 0 && chipC_ < kThermalSteps[thermal_ - 1] - kThermalHysteresis) --thermal_;
 }
 
 double MachineModel::batteryJoules() const {

@@ -87,6 +87,15 @@ class MachineModel {
   // How the monitor's own process uses the audio output (its audio engine).
   void setOwnAudio(AudioUse use);
 
+  // Low Power Mode: the user's setting and whether it is in effect now.
+  LowPowerSetting lowPowerSetting() const { return lowPower_; }
+  bool lowPowerMode() const;
+  void setLowPowerSetting(LowPowerSetting setting);
+  // The chip's temperature now, and the thermal state the system last
+  // judged from it (0 nominal … 3 critical).
+  double chipTemperatureC() const;
+  int thermalLevel() const { return thermal_; }
+
   // Power now, in watts.
   double systemWatts() const { return rate_.system; }
   double chargerWatts() const { return rate_.charger; }
@@ -143,6 +152,7 @@ class MachineModel {
   void rebuildLive();
   void endProcess(std::size_t i);
   void setFlat(bool flat, double at);
+  void updateThermal();
   double slotWatts(double mean, const Load& load, std::size_t i, std::int64_t slot,
                    std::uint64_t salt) const;
   double burst(double mean, std::uint64_t salt, std::int64_t slot) const;
@@ -182,6 +192,9 @@ class MachineModel {
   Totals at_, rate_;
   double batteryJ_ = 0, batteryRate_ = 0;
   double tempC_ = 0, tempTarget_ = 0;
+  double chipC_ = 0, chipTarget_ = 0;
+  int thermal_ = 0;
+  LowPowerSetting lowPower_ = LowPowerSetting::never;
   double avgBatteryW_ = 0;  // the system's smoothed battery power
   double gaugeCharge_ = 0;
   double crossing_ = 0;  // when the battery fills or empties at the current rate

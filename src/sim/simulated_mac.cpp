@@ -5,20 +5,27 @@
 #include "sim/machine_model.h"
 #include "sim/sim_audio.h"
 #include "sim/sim_audio_engine.h"
+#include "sim/sim_desktop.h"
 #include "sim/sim_displays.h"
 #include "sim/sim_environment.h"
 #include "sim/sim_io_report.h"
 #include "sim/sim_keyboard.h"
+#include "sim/sim_login_item.h"
+#include "sim/sim_notifications.h"
+#include "sim/sim_privileged_scripts.h"
+#include "sim/sim_process_info.h"
 #include "sim/sim_processes.h"
 #include "sim/sim_registry.h"
+#include "sim/sim_screens.h"
 #include "sim/sim_smc.h"
 #include "sim/sim_windows.h"
+#include "sim/sim_workspace.h"
 #include "sys/in_memory_user_defaults.h"
 
 namespace ebbwise::sim {
 
 struct SimulatedMac::Services {
-  explicit Services(MachineModel& m)
+  Services(MachineModel& m, sys::Clock& clock)
       : registry(m),
         processes(m),
         smc(m),
@@ -29,7 +36,26 @@ struct SimulatedMac::Services {
         audio(m),
         environment(m),
         windows(m),
-        audioEngines(m) {}
+        audioEngines(m),
+        desktop(m),
+        workspace(m, desktop, clock),
+        processInfo(m, clock),
+        notifications(m.scenario().machine.services.notifications, clock),
+        privilegedScripts(m, processInfo),
+        loginItem(m.scenario().machine.services.loginItem),
+        screens(m, desktop, clock),
+        windowServer(m, desktop) {
+    processes.onEnded([this] { workspace.processEnded(); });
+  }
+
+  // Services that answer or notify later do it on the loop they serve.
+  void bind(sys::RunLoop& loop) {
+    workspace.bind(loop);
+    processInfo.bind(loop);
+    notifications.bind(loop);
+    privilegedScripts.bind(loop);
+    screens.bind(loop);
+  }
 
   SimRegistry registry;
   SimProcesses processes;
@@ -43,23 +69,36 @@ struct SimulatedMac::Services {
   SimWindows windows;
   SimAudioEngines audioEngines;
   sys::InMemoryUserDefaults userDefaults;
+  SimDesktop desktop;
+  SimWorkspace workspace;
+  SimProcessInfo processInfo;
+  SimUserNotificationCenter notifications;
+  SimPrivilegedScriptRunner privilegedScripts;
+  SimLoginItemService loginItem;
+  SimUpdater updater;
+  SimScreens screens;
+  SimWindowServer windowServer;
 };
 
 SimulatedMac::SimulatedMac(Scenario scenario, sys::Clock& clock)
     : clock_(clock),
       model_(std::make_unique<MachineModel>(std::move(scenario), clock)),
-      services_(std::make_unique<Services>(*model_)) {}
+      services_(std::make_unique<Services>(*model_, clock)) {}
 
 SimulatedMac::~SimulatedMac() = default;
 
 sys::Platform SimulatedMac::platform(sys::RunLoop& runLoop) {
   auto& s = *services_;
+  s.bind(runLoop);
   // The machine runs no tools; it keeps the monitor's settings in memory.
   return sys::Platform{clock_,           runLoop,     s.environment,
                        s.registry,       s.processes, s.smc,
                        s.ioReport,       s.displays,  s.displayServices,
                        s.coreBrightness, s.audio,     sys::NoToolRunner::instance(),
-                       s.userDefaults,   s.windows,   s.audioEngines};
+                       s.userDefaults,   s.windows,   s.audioEngines,
+                       s.notifications,  s.workspace, s.processInfo,
+                       s.windowServer,   s.screens,   s.privilegedScripts,
+                       s.loginItem,      s.updater};
 }
 
 SimWindows& SimulatedMac::windows() {
@@ -166,6 +205,39 @@ sys::AudioSystem& SimulatedMac::audio() {
 }
 sys::Environment& SimulatedMac::environment() {
   return services_->environment;
+}
+
+void SimulatedMac::announceSleep() {
+  services_->workspace.announceSleep();
+}
+
+void SimulatedMac::announceWake() {
+  services_->workspace.announceWake();
+}
+
+std::vector<sys::DeliveredNotification> SimulatedMac::notificationHistory() const {
+  return services_->notifications.history();
+}
+
+std::vector<std::string> SimulatedMac::openedURLs() const {
+  return services_->workspace.openedURLs();
+}
+
+int SimulatedMac::passwordPrompts() const {
+  return services_->privilegedScripts.prompts();
+}
+
+int SimulatedMac::loginItemRegistrations() const {
+  return services_->loginItem.registrations();
+}
+
+bool SimulatedMac::updaterStarted() const {
+  return services_->updater.started();
+}
+
+double SimulatedMac::chipTemperatureC() {
+  auto lock = model_->sync();
+  return model_->chipTemperatureC();
 }
 
 }  // namespace ebbwise::sim

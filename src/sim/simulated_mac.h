@@ -156,6 +156,23 @@ class SimulatedMac {
   // The monitor's settings, kept in memory for the machine's life.
   sys::UserDefaults& userDefaults();
 
+  // The machine is about to sleep, or has woken: the workspace tells its
+  // observers. The driver that suspends the loop over a sleep calls these,
+  // from a task on the loop.
+  void announceSleep();
+  void announceWake();
+
+  // What the machine's services did, for checking against: every
+  // notification shown (replaced ones included), every address opened, the
+  // password prompts shown, the successful login-item registrations,
+  // whether the update framework started, and the chip's temperature now.
+  std::vector<sys::DeliveredNotification> notificationHistory() const;
+  std::vector<std::string> openedURLs() const;
+  int passwordPrompts() const;
+  int loginItemRegistrations() const;
+  bool updaterStarted() const;
+  double chipTemperatureC();
+
  private:
   struct Services;
   sys::Clock& clock_;
