@@ -3,6 +3,8 @@
 #include <pango/pangocairo.h>
 #include <strings.h>
 
+#include "ui/symbol_glyphs.h"
+
 namespace ebbwise::ui {
 
 namespace {
@@ -29,6 +31,28 @@ FontLibrary::FontLibrary(FontFamilies families)
 
 FontLibrary::~FontLibrary() {
   g_object_unref(fontMap_);
+}
+
+bool FontLibrary::hasGlyph(std::string_view symbol) const {
+  std::optional<SymbolGlyph> glyph = SymbolGlyphs::find(symbol);
+  if (!glyph || !hasSymbols_) return false;
+  PangoContext* context = pango_font_map_create_context(fontMap_);
+  PangoLayout* layout = pango_layout_new(context);
+  PangoFontDescription* font = pango_font_description_new();
+  pango_font_description_set_family(font, families_.symbols.c_str());
+  pango_font_description_set_absolute_size(font, 24 * PANGO_SCALE);
+  pango_layout_set_font_description(layout, font);
+  pango_font_description_free(font);
+  gunichar c = glyph->codePoint;
+  char text[8] = {};
+  g_unichar_to_utf8(c, text);
+  pango_layout_set_text(layout, text, -1);
+  PangoRectangle ink;
+  pango_layout_get_extents(layout, &ink, nullptr);
+  bool found = pango_layout_get_unknown_glyphs_count(layout) == 0 && ink.width > 0;
+  g_object_unref(layout);
+  g_object_unref(context);
+  return found;
 }
 
 std::vector<std::string> FontLibrary::problems() const {

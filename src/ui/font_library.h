@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 typedef struct _PangoFontMap PangoFontMap;
@@ -26,6 +27,10 @@ class FontLibrary {
   const FontFamilies& families() const { return families_; }
   bool hasTextFont() const { return hasText_; }
   bool hasSymbolFont() const { return hasSymbols_; }
+
+  // Whether the symbol font has a glyph for `symbol` (a name of the
+  // platform's symbol set); one without is drawn as a plain outline.
+  bool hasGlyph(std::string_view symbol) const;
 
   // One sentence per missing font; empty when both are there.
   std::vector<std::string> problems() const;

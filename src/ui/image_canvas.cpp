@@ -24,8 +24,13 @@ int pixels(double points, double scale) {
 
 ImageCanvas::ImageCanvas(Size points, double scale, const FontLibrary& fonts,
                          std::optional<Color> background)
-    : width_(pixels(points.width, scale)),
-      height_(pixels(points.height, scale)),
+    : ImageCanvas(pixels(points.width, scale), pixels(points.height, scale), scale, fonts,
+                  background) {}
+
+ImageCanvas::ImageCanvas(int pixelWidth, int pixelHeight, double scale, const FontLibrary& fonts,
+                         std::optional<Color> background)
+    : width_(std::clamp(pixelWidth, 1, kLargestSide)),
+      height_(std::clamp(pixelHeight, 1, kLargestSide)),
       surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_)),
       cr_(cairo_create(surface_)) {
   if (background) {

@@ -17,6 +17,9 @@ class ImageCanvas {
  public:
   ImageCanvas(Size points, double scale, const FontLibrary& fonts,
               std::optional<Color> background = std::nullopt);
+  // Exactly `pixelWidth` × `pixelHeight` pixels, drawn at `scale` pixels a point.
+  ImageCanvas(int pixelWidth, int pixelHeight, double scale, const FontLibrary& fonts,
+              std::optional<Color> background = std::nullopt);
   ~ImageCanvas();
   ImageCanvas(const ImageCanvas&) = delete;
   ImageCanvas& operator=(const ImageCanvas&) = delete;

@@ -178,7 +178,10 @@ void batteryLine(Canvas& canvas, const NotchViewInput& input, const NotchState& 
   Stroke stroke(lineWidth);
   canvas.stroke(outline, stroke, Color::systemGray().opacity(0.25));
   double level = std::isnan(motion.level) ? 0 : std::clamp(motion.level, 0.0, 1.0);
-  if (level > 0) canvas.stroke(outline.trimmed(0, level), stroke, lineStyle(input, rect));
+  if (level > 0) {
+    canvas.stroke(outline.trimmed(0, level), stroke,
+                  lineStyle(input, outline.bounds().value_or(rect)));
+  }
   if (input.isChargingNow) {
     ChargingSweep::Segment s = ChargingSweep::segment(NotchView::level(input), motion.sweepPhase);
     if (s.to > s.from && s.opacity > 0) {

@@ -56,16 +56,26 @@ Path Path::rect(const Box& b) {
 Path Path::roundedRect(const Box& b, double radius) {
   double r = std::isnan(radius) ? 0.0 : std::clamp(radius, 0.0, std::min(b.width, b.height) / 2);
   if (r <= 0) return rect(b);
+  // Each corner a quarter circle of two 45° quadratic arcs, round to well
+  // under a hundredth of the radius.
+  const double reach = 1 / std::cos(M_PI / 8);
+  auto corner = [&](Path& p, Point centre, double startAngle) {
+    for (int i = 0; i < 2; ++i) {
+      double mid = startAngle + M_PI / 8 * (2 * i + 1), end = startAngle + M_PI / 4 * (i + 1);
+      p.quadTo({centre.x + r * reach * std::cos(mid), centre.y + r * reach * std::sin(mid)},
+               {centre.x + r * std::cos(end), centre.y + r * std::sin(end)});
+    }
+  };
   Path p;
   p.moveTo({b.x + r, b.y});
   p.lineTo({b.maxX() - r, b.y});
-  p.quadTo({b.maxX(), b.y}, {b.maxX(), b.y + r});
+  corner(p, {b.maxX() - r, b.y + r}, -M_PI / 2);
   p.lineTo({b.maxX(), b.maxY() - r});
-  p.quadTo({b.maxX(), b.maxY()}, {b.maxX() - r, b.maxY()});
+  corner(p, {b.maxX() - r, b.maxY() - r}, 0);
   p.lineTo({b.x + r, b.maxY()});
-  p.quadTo({b.x, b.maxY()}, {b.x, b.maxY() - r});
+  corner(p, {b.x + r, b.maxY() - r}, M_PI / 2);
   p.lineTo({b.x, b.y + r});
-  p.quadTo({b.x, b.y}, {b.x + r, b.y});
+  corner(p, {b.x + r, b.y + r}, M_PI);
   p.close();
   return p;
 }
