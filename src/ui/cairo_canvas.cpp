@@ -13,6 +13,9 @@ namespace ebbwise::ui {
 
 namespace {
 
+constexpr double kDesignSize = 64;        // symbols are laid out at this size, then scaled
+constexpr std::size_t kCachedTexts = 32;  // layouts kept for texts drawn again
+
 bool finite(Point p) {
   return std::isfinite(p.x) && std::isfinite(p.y);
 }
@@ -76,7 +79,7 @@ CairoCanvas::CairoCanvas(cairo_t* cr, const FontLibrary& fonts)
     : cr_(cr),
       fonts_(fonts),
       context_(pango_font_map_create_context(fonts.fontMap())),
-      layout_(nullptr) {
+      iconLayout_(nullptr) {
   // Unhinted outlines and metrics: a text is as wide at every scale, so a
   // layout measured for a PNG is the layout on screen.
   cairo_font_options_t* options = cairo_font_options_create();
@@ -85,13 +88,13 @@ CairoCanvas::CairoCanvas(cairo_t* cr, const FontLibrary& fonts)
   cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
   pango_cairo_context_set_font_options(context_, options);
   cairo_font_options_destroy(options);
-  layout_ = pango_layout_new(context_);
-  pango_layout_set_auto_dir(layout_, FALSE);  // left to right, with right-to-left runs inside
+  iconLayout_ = pango_layout_new(context_);
 }
 
 CairoCanvas::~CairoCanvas() {
-  while (!open_.empty()) open_.back() ? endLayer() : restore();
-  g_object_unref(layout_);
+  reset();
+  g_object_unref(iconLayout_);
+  for (CachedText& cached : texts_) g_object_unref(cached.layout);
   g_object_unref(context_);
 }
 
@@ -172,47 +175,68 @@ void CairoCanvas::stroke(const Path& path, const Stroke& stroke, const Paint& pa
   cairo_set_dash(cr_, nullptr, 0, 0);
 }
 
-void CairoCanvas::prepareText(std::string_view text, const TextStyle& style) {
+PangoLayout* CairoCanvas::layoutFor(std::string_view text, const TextStyle& style) {
+  // Layouts follow the context on their own; each text and style keeps its
+  // own, so frame after frame of the same labels lays nothing out again.
   pango_cairo_update_context(cr_, context_);
-  pango_layout_context_changed(layout_);
+  ++uses_;
+  for (CachedText& cached : texts_) {
+    if (cached.text == text && cached.style == style) {
+      cached.used = uses_;
+      return cached.layout;
+    }
+  }
+  PangoLayout* layout = nullptr;
+  if (texts_.size() < kCachedTexts) {
+    layout = pango_layout_new(context_);
+    pango_layout_set_auto_dir(layout, FALSE);  // left to right, with right-to-left runs inside
+    texts_.push_back({std::string(text), style, layout, uses_});
+  } else {
+    auto oldest = std::min_element(texts_.begin(), texts_.end(),
+                                   [](const auto& a, const auto& b) { return a.used < b.used; });
+    layout = oldest->layout;
+    *oldest = {std::string(text), style, layout, uses_};
+  }
 
   PangoFontDescription* font = pango_font_description_new();
   pango_font_description_set_family(font, fonts_.families().text.c_str());
   pango_font_description_set_weight(font, pangoWeight(style.weight));
   pango_font_description_set_absolute_size(font, fontSize(style.size) * PANGO_SCALE);
-  pango_layout_set_font_description(layout_, font);
+  pango_layout_set_font_description(layout, font);
   pango_font_description_free(font);
 
   PangoAttrList* attributes = pango_attr_list_new();
-  if (style.monospacedDigits)
+  if (style.monospacedDigits) {
     pango_attr_list_insert(attributes, pango_attr_font_features_new("tnum 1"));
-  pango_layout_set_attributes(layout_, attributes);
+  }
+  pango_layout_set_attributes(layout, attributes);
   pango_attr_list_unref(attributes);
 
   auto width = [](double w) {
     return static_cast<int>(std::clamp(w, 1.0, 100'000.0) * PANGO_SCALE);
   };
-  pango_layout_set_single_paragraph_mode(layout_, TRUE);
+  pango_layout_set_single_paragraph_mode(layout, TRUE);
   if (style.wrapWidth && std::isfinite(*style.wrapWidth)) {
-    pango_layout_set_width(layout_, width(*style.wrapWidth));
-    pango_layout_set_wrap(layout_, PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_ellipsize(layout_, PANGO_ELLIPSIZE_NONE);
+    pango_layout_set_width(layout, width(*style.wrapWidth));
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_NONE);
   } else if (style.maxWidth && std::isfinite(*style.maxWidth)) {
-    pango_layout_set_width(layout_, width(*style.maxWidth));
-    pango_layout_set_ellipsize(layout_, PANGO_ELLIPSIZE_END);
+    pango_layout_set_width(layout, width(*style.maxWidth));
+    pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
   } else {
-    pango_layout_set_width(layout_, -1);
-    pango_layout_set_ellipsize(layout_, PANGO_ELLIPSIZE_NONE);
+    pango_layout_set_width(layout, -1);
+    pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_NONE);
   }
   std::string valid = Utf8::decode(text);
   // Pango stops at a NUL byte; a name with one shows up to it.
-  pango_layout_set_text(layout_, valid.c_str(), -1);
+  pango_layout_set_text(layout, valid.c_str(), -1);
+  return layout;
 }
 
 Size CairoCanvas::measure(std::string_view text, const TextStyle& style) {
-  prepareText(text, style);
+  PangoLayout* layout = layoutFor(text, style);
   PangoRectangle logical;
-  pango_layout_get_extents(layout_, nullptr, &logical);
+  pango_layout_get_extents(layout, nullptr, &logical);
   return Size{static_cast<double>(logical.width) / PANGO_SCALE,
               static_cast<double>(logical.height) / PANGO_SCALE};
 }
@@ -220,16 +244,16 @@ Size CairoCanvas::measure(std::string_view text, const TextStyle& style) {
 void CairoCanvas::text(std::string_view text, Point origin, const TextStyle& style,
                        const Color& color) {
   if (!finite(origin)) return;
-  prepareText(text, style);
+  PangoLayout* layout = layoutFor(text, style);
   PangoRectangle logical;
-  pango_layout_get_extents(layout_, nullptr, &logical);
+  pango_layout_get_extents(layout, nullptr, &logical);
   Color c = color.clamped();
   cairo_set_source_rgba(cr_, c.red, c.green, c.blue, c.alpha);
   // The logical box may start left of the layout's origin; move it so its
   // top left lands on `origin`.
   cairo_move_to(cr_, origin.x - static_cast<double>(logical.x) / PANGO_SCALE,
                 origin.y - static_cast<double>(logical.y) / PANGO_SCALE);
-  pango_cairo_show_layout(cr_, layout_);
+  pango_cairo_show_layout(cr_, layout);
   cairo_new_path(cr_);
 }
 
@@ -239,23 +263,21 @@ void CairoCanvas::icon(std::string_view symbol, const Box& box, const Color& col
   if (!glyph || !fonts_.hasSymbolFont()) return fallbackIcon(box, color);
 
   pango_cairo_update_context(cr_, context_);
-  pango_layout_context_changed(layout_);
-  PangoFontDescription* font = pango_font_description_new();
-  pango_font_description_set_family(font, fonts_.families().symbols.c_str());
-  // Set large, then scaled so the glyph's ink (turned as the table says)
-  // fills the box: symbols of the font differ in how much of their design
-  // square they cover, and the box is what the view means.
-  constexpr double kDesignSize = 64;
-  pango_font_description_set_absolute_size(font, kDesignSize * PANGO_SCALE);
-  pango_layout_set_font_description(layout_, font);
-  pango_font_description_free(font);
-  pango_layout_set_attributes(layout_, nullptr);
-  pango_layout_set_width(layout_, -1);
-  pango_layout_set_ellipsize(layout_, PANGO_ELLIPSIZE_NONE);
-  pango_layout_set_text(layout_, utf8(glyph->codePoint).c_str(), -1);
+  if (lastGlyph_ != glyph->codePoint) {
+    lastGlyph_ = glyph->codePoint;
+    PangoFontDescription* font = pango_font_description_new();
+    pango_font_description_set_family(font, fonts_.families().symbols.c_str());
+    // Set large, then scaled so the glyph's ink (turned as the table says)
+    // fills the box: symbols of the font differ in how much of their design
+    // square they cover, and the box is what the view means.
+    pango_font_description_set_absolute_size(font, kDesignSize * PANGO_SCALE);
+    pango_layout_set_font_description(iconLayout_, font);
+    pango_font_description_free(font);
+    pango_layout_set_text(iconLayout_, utf8(glyph->codePoint).c_str(), -1);
+  }
   PangoRectangle ink;
-  pango_layout_get_extents(layout_, &ink, nullptr);
-  if (pango_layout_get_unknown_glyphs_count(layout_) > 0 || ink.width <= 0 || ink.height <= 0)
+  pango_layout_get_extents(iconLayout_, &ink, nullptr);
+  if (pango_layout_get_unknown_glyphs_count(iconLayout_) > 0 || ink.width <= 0 || ink.height <= 0)
     return fallbackIcon(box, color);
 
   double w = static_cast<double>(ink.width) / PANGO_SCALE;
@@ -272,12 +294,12 @@ void CairoCanvas::icon(std::string_view symbol, const Box& box, const Color& col
   cairo_move_to(cr_, -x - w / 2, -y - h / 2);
   cairo_set_source_rgba(cr_, c.red, c.green, c.blue, c.alpha);
   if (glyph->outline) {
-    pango_cairo_layout_path(cr_, layout_);
+    pango_cairo_layout_path(cr_, iconLayout_);
     cairo_set_line_width(cr_, kDesignSize / 14);
     cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
     cairo_stroke(cr_);
   } else {
-    pango_cairo_show_layout(cr_, layout_);
+    pango_cairo_show_layout(cr_, iconLayout_);
   }
   cairo_restore(cr_);
   cairo_new_path(cr_);
@@ -289,6 +311,10 @@ void CairoCanvas::fallbackIcon(const Box& box, const Color& color) {
   double line = std::max(side / 12, 0.75);
   stroke(Path::roundedRect(square.insetBy(side * 0.15, side * 0.15), side * 0.18),
          Stroke(line, LineCap::round, LineJoin::round), color);
+}
+
+void CairoCanvas::reset() {
+  while (!open_.empty()) open_.back() ? endLayer() : restore();
 }
 
 void CairoCanvas::save() {

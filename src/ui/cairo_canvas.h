@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/canvas.h"
@@ -36,16 +39,28 @@ class CairoCanvas final : public Canvas {
   void beginLayer(double opacity) override;
   void endLayer() override;
 
+  // Closes every save and layer still open.
+  void reset();
+
  private:
   bool addPath(const Path& path);
   void setPaint(const Paint& paint);
-  void prepareText(std::string_view text, const TextStyle& style);
+  PangoLayout* layoutFor(std::string_view text, const TextStyle& style);
   void fallbackIcon(const Box& box, const Color& color);
 
   cairo_t* cr_;
   const FontLibrary& fonts_;
   PangoContext* context_;
-  PangoLayout* layout_;
+  struct CachedText {
+    std::string text;
+    TextStyle style;
+    PangoLayout* layout;
+    std::uint64_t used;  // when last asked for
+  };
+  std::vector<CachedText> texts_;  // a layout for each text drawn lately
+  std::uint64_t uses_ = 0;
+  PangoLayout* iconLayout_;  // symbols
+  char32_t lastGlyph_ = 0;   // what iconLayout_ holds
   // Open saves (nothing) and layers (their opacity), innermost last; a
   // restore or endLayer that does not match the innermost is ignored, and
   // whatever is still open is closed when the canvas goes.

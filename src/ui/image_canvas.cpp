@@ -31,6 +31,7 @@ ImageCanvas::ImageCanvas(int pixelWidth, int pixelHeight, double scale, const Fo
                          std::optional<Color> background)
     : width_(std::clamp(pixelWidth, 1, kLargestSide)),
       height_(std::clamp(pixelHeight, 1, kLargestSide)),
+      scale_(std::isfinite(scale) && scale > 0 ? scale : 1),
       surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_)),
       cr_(cairo_create(surface_)) {
   if (background) {
@@ -38,8 +39,18 @@ ImageCanvas::ImageCanvas(int pixelWidth, int pixelHeight, double scale, const Fo
     cairo_set_source_rgba(cr_, c.red, c.green, c.blue, c.alpha);
     cairo_paint(cr_);
   }
-  if (std::isfinite(scale) && scale > 0) cairo_scale(cr_, scale, scale);
+  cairo_scale(cr_, scale_, scale_);
   canvas_ = std::make_unique<CairoCanvas>(cr_, fonts);
+}
+
+void ImageCanvas::clear() {
+  canvas_->reset();
+  cairo_identity_matrix(cr_);
+  cairo_save(cr_);
+  cairo_set_operator(cr_, CAIRO_OPERATOR_CLEAR);
+  cairo_paint(cr_);
+  cairo_restore(cr_);
+  cairo_scale(cr_, scale_, scale_);
 }
 
 ImageCanvas::~ImageCanvas() {

@@ -25,6 +25,9 @@ class ImageCanvas {
   ImageCanvas& operator=(const ImageCanvas&) = delete;
 
   Canvas& canvas() { return *canvas_; }
+  // Clears the picture (to transparent) and the canvas's transform, to draw
+  // the next frame on the same memory.
+  void clear();
   int pixelWidth() const { return width_; }
   int pixelHeight() const { return height_; }
 
@@ -41,6 +44,7 @@ class ImageCanvas {
  private:
   int width_;
   int height_;
+  double scale_;
   cairo_surface_t* surface_;
   cairo_t* cr_;
   std::unique_ptr<CairoCanvas> canvas_;

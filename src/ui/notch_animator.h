@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/motion.h"
+#include "ui/animated.h"
 #include "ui/notch_state.h"
 #include "ui/notch_view.h"
 

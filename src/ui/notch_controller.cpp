@@ -26,14 +26,24 @@ std::string number(double v) {
   return buffer;
 }
 
-// The window system's usual text of a rectangle and a size.
-std::string text(const Rect& r) {
-  return "{{" + number(r.x) + ", " + number(r.y) + "}, {" + number(r.width) + ", " +
-         number(r.height) + "}}";
+// The window system's usual text of a rectangle and a size. (Built by
+// appending: GCC 12 warns falsely about "literal" + temporary string.)
+std::string text(const Size& s) {
+  std::string out = "{";
+  out += number(s.width);
+  out += ", ";
+  out += number(s.height);
+  out += "}";
+  return out;
 }
 
-std::string text(const Size& s) {
-  return "{" + number(s.width) + ", " + number(s.height) + "}";
+std::string text(const Rect& r) {
+  std::string out = "{";
+  out += text(Size{r.x, r.y});
+  out += ", ";
+  out += text(Size{r.width, r.height});
+  out += "}";
+  return out;
 }
 
 }  // namespace

@@ -124,7 +124,15 @@ void NotchWindowHost::redraw() {
   window_->setFrame(frame);
 
   double scale = mapping_.scale;
-  ImageCanvas image(frame.width, frame.height, scale, fonts_);
+  // The same picture is drawn over frame after frame while the size holds.
+  if (!image_ || image_->pixelWidth() != frame.width || image_->pixelHeight() != frame.height ||
+      imageScale_ != scale) {
+    image_ = std::make_unique<ImageCanvas>(frame.width, frame.height, scale, fonts_);
+    imageScale_ = scale;
+  } else {
+    image_->clear();
+  }
+  ImageCanvas& image = *image_;
   Canvas& canvas = image.canvas();
   // The notch's top centre, in points from the window's top left.
   canvas.translate((mapping_.pixelWidth / 2.0 - frame.x) / scale, -frame.y / scale);

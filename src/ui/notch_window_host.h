@@ -18,6 +18,8 @@
 
 namespace ebbwise::ui {
 
+class ImageCanvas;
+
 // The notch window on an X server: a shaped window over the notch that never
 // takes the focus, the notch view drawn into it whenever something changed
 // (and at a frame rate only while something moves), and the pointer fed to
@@ -82,6 +84,8 @@ class NotchWindowHost {
   NotchViewInput input_;
   NotchAnimator animator_;
   PanelContents panel_;
+  std::unique_ptr<ImageCanvas> image_;  // the last frame's picture
+  double imageScale_ = 0;
   bool redrawPending_ = false;
   std::optional<sys::TaskID> frameTimer_;
   std::uint64_t frames_ = 0;

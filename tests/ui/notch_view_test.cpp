@@ -56,7 +56,8 @@ TEST(NotchViewTest, LineLengthAndColourFollowThePercent) {
   struct Case {
     std::optional<double> percent;
     double share, hue;
-  } cases[] = {{50, 0.5, 0.165}, {5, 0.05, 0}, {95, 0.95, 0.33}, {std::nullopt, 1, 0.33}};
+  } cases[] = {
+      {50, 0.5, 0.165}, {5, 0.05, 0}, {95, 0.95, 0.33}, {100, 1, 0.33}, {std::nullopt, 1, 0.33}};
   for (const Case& c : cases) {
     NotchViewInput in = c.percent ? onBattery(*c.percent) : NotchViewInput{};
     Drawn d(in);

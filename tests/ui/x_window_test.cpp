@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "linux/system_clock.h"
@@ -118,7 +121,6 @@ TEST_F(XWindowFixture, NotchWindowSitsOverTheNotchAndHoverOpensAndClosesThePanel
   // Onto the notch: the panel opens no sooner than 0.12 s later.
   std::uint64_t framesBefore = host->frames();
   ASSERT_TRUE(run({"xdotool", "mousemove", "640", "15"}));
-  auto entered = SteadyClock::now();
   bool sawPreparing = false;
   double opened = runUntil([&] {
     sawPreparing |= host->controller().state().isPreparing;
@@ -143,7 +145,6 @@ TEST_F(XWindowFixture, NotchWindowSitsOverTheNotchAndHoverOpensAndClosesThePanel
   EXPECT_FALSE(host->controller().state().isOpen);
   EXPECT_GE(closed, 0.3);
   EXPECT_LT(closed, kGenerous);
-  (void)entered;
 
   // At rest nothing is drawn.
   loop->runFor(1.0);
@@ -153,6 +154,27 @@ TEST_F(XWindowFixture, NotchWindowSitsOverTheNotchAndHoverOpensAndClosesThePanel
   Screenshot shot;
   ASSERT_TRUE(shot.ok());
   EXPECT_EQ(shot.at(640, 200), 0xFFFFFFu);
+}
+
+TEST_F(XWindowFixture, DebugSnapshotWritesThePanelAndItsGeometry) {
+  linux_host::SystemClock clock;
+  auto host = NotchWindowHost::open(*loop, *session, clock, {{builtIn()}, {}}, error);
+  ASSERT_TRUE(host) << error;
+  std::string path = ::testing::TempDir() + "/ebbwise-snapshot.png";
+  std::remove(path.c_str());
+  std::remove((path + ".txt").c_str());
+  host->requestSnapshot(path);
+  runUntil([&] { return host->controller().state().isOpen; });
+  runUntil([&] { return !host->controller().state().isOpen; });
+  cairo_surface_t* picture = cairo_image_surface_create_from_png(path.c_str());
+  EXPECT_EQ(cairo_surface_status(picture), CAIRO_STATUS_SUCCESS);
+  EXPECT_EQ(cairo_image_surface_get_width(picture), 2 * 560);
+  cairo_surface_destroy(picture);
+  std::ifstream text(path + ".txt");
+  std::string description((std::istreambuf_iterator<char>(text)), {});
+  EXPECT_EQ(description,
+            "window {{476, 0}, {560, 982}} notch {{660, 944}, {192, 38}} open true "
+            "content {420, 458}");
 }
 
 TEST_F(XWindowFixture, EscOrStopOnTheCalibrationMessageAsksTheRunToStop) {

@@ -1,4 +1,4 @@
-#include "ui/motion.h"
+#include "ui/animated.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,8 +33,8 @@ double Spring::progress(double t) const {
 double Spring::settlingTime() const {
   // Step until both the spring and its envelope are settled; springs here
   // settle within a second, so a millisecond step costs little.
+  double w = 2 * M_PI / std::max(response, 0.01);
   for (double t = 0; t < 10; t += 0.001) {
-    double w = 2 * M_PI / std::max(response, 0.01);
     double envelope = std::exp(-std::min(dampingFraction, 1.0) * w * t) * (1 + w * t);
     if (envelope < kSettled && std::abs(1 - progress(t)) < kSettled) return t;
   }
