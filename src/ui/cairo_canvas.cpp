@@ -88,6 +88,9 @@ CairoCanvas::CairoCanvas(cairo_t* cr, const FontLibrary& fonts)
   cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
   pango_cairo_context_set_font_options(context_, options);
   cairo_font_options_destroy(options);
+  // Paragraphs run left to right, as the app's own words do; a name in a
+  // right-to-left script keeps its own order inside.
+  pango_context_set_base_dir(context_, PANGO_DIRECTION_LTR);
   iconLayout_ = pango_layout_new(context_);
 }
 
@@ -189,7 +192,7 @@ PangoLayout* CairoCanvas::layoutFor(std::string_view text, const TextStyle& styl
   PangoLayout* layout = nullptr;
   if (texts_.size() < kCachedTexts) {
     layout = pango_layout_new(context_);
-    pango_layout_set_auto_dir(layout, FALSE);  // left to right, with right-to-left runs inside
+    pango_layout_set_auto_dir(layout, FALSE);
     texts_.push_back({std::string(text), style, layout, uses_});
   } else {
     auto oldest = std::min_element(texts_.begin(), texts_.end(),
