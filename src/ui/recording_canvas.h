@@ -32,7 +32,8 @@ struct DrawOp {
 // A canvas that keeps what is drawn instead of drawing it, so tests can ask
 // which texts, symbols, shapes and colours a view put where. Text is
 // measured with fixed metrics (0.6 of the size per character, lines 1.2 of
-// the size tall), which keeps layouts the same on every machine.
+// the size tall), which keeps layouts the same on every machine. Clips are
+// not recorded.
 class RecordingCanvas final : public Canvas {
  public:
   void fill(const Path& path, const Paint& paint) override;
