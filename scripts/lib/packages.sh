@@ -5,10 +5,10 @@ ebbwise_packages=(
   cmake ninja-build g++ pkg-config ccache
   libsqlite3-dev sqlite3 nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  # The face: Cairo and Pango draw, SDL2 on X11 shows the windows (Xext for
-  # their shapes), Inter for text, Material Icons for the symbols; Xvfb,
-  # xdotool and scrot let the tests drive a real X server.
-  libcairo2-dev libpango1.0-dev libsdl2-dev libx11-dev libxext-dev
+  # The face: Cairo and Pango draw, libpng writes the pictures, SDL2 on X11
+  # shows the windows (Xext for their shapes), Inter for text, Material Icons
+  # for the symbols; Xvfb, xdotool and scrot let the tests drive a real X server.
+  libcairo2-dev libpango1.0-dev libpng-dev libsdl2-dev libx11-dev libxext-dev
   fonts-inter fonts-material-design-icons-iconfont xvfb xdotool scrot
 )
 
