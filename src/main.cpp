@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
   bool simulate = false;
   std::string duration;
   bool json = false;
+  bool calibrate = false;
 
   auto* simulateOption =
       app.add_option("--simulate", scenario,
@@ -47,6 +48,11 @@ int main(int argc, char** argv) {
                "minutesLeftError (how far the time left is off) and trueJoules for each\n"
                "app); charge, devices, usbDevices and mediaSites describe charging and\n"
                "what hangs off the Mac");
+
+  app.add_flag("--calibrate", calibrate,
+               "Measure the screen, keyboard light and speakers at the start of the run\n"
+               "(about a minute: the brightness steps from dim to full and back), so that\n"
+               "the report splits them out; the report says what was learned");
 
   try {
     app.parse(argc, argv);
@@ -72,6 +78,7 @@ int main(int argc, char** argv) {
   if (scenario && !scenario->empty()) options.scenarioPath = *scenario;
   options.seconds = *seconds;
   options.json = json;
+  options.calibrate = calibrate;
 
   ebbwise::linux_host::HostEnvironment host;
   ebbwise::CommandResult result = ebbwise::runReport(options, host);

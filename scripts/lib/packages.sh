@@ -6,6 +6,14 @@ ebbwise_packages=(
   libsqlite3-dev sqlite3 nlohmann-json3-dev libcli11-dev libutf8proc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   liburiparser-dev
+  # Desktop notifications over the session bus, the login item's autostart
+  # entry and opening addresses; the tests run a real notification server.
+  libsystemd-dev dbus dunst xdg-utils
+  # The face: Cairo and Pango draw, libpng writes the pictures, SDL2 on X11
+  # shows the windows (Xext for their shapes), Inter for text, Material Icons
+  # for the symbols; Xvfb, xdotool and scrot let the tests drive a real X server.
+  libcairo2-dev libpango1.0-dev libpng-dev libsdl2-dev libx11-dev libxext-dev
+  fonts-inter fonts-material-design-icons-iconfont xvfb xdotool scrot
 )
 
 ensure_packages() {

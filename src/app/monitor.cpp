@@ -4,6 +4,8 @@
 
 #include "sensors/hardware/audio_playback.h"
 #include "accounting/default_readers.h"
+#include "app/hardware_split.h"
+#include "sensors/hardware/audio_playback.h"
 #include "sensors/processes/process_scanner.h"
 
 namespace ebbwise {
@@ -15,7 +17,10 @@ Monitor::Monitor(const sys::Platform& platform, std::unique_ptr<Store> store)
       tracker_(std::make_unique<Tracker>(std::move(store), platform.clock.now(),
                                          platform.clock.monotonicTicks(),
                                          defaultReaders(platform))),
-      screen_(platform.displays, platform.displayServices) {
+      hardware_(std::make_unique<HardwareMeasuring>(platform)),
+      screen_(platform.displays, platform.displayServices),
+      keyboardLight_(platform.coreBrightness) {
+  hardware_->setSpeakersInUseBy([this] { return HardwareSplit::speakersKeptOnBy(playingApps); });
   if (auto stored = platform_.userDefaults.object(kCapacityKey)) {
     // A damaged record is no record: the average starts afresh.
     capacity = CapacityAverage::fromJSON(*stored).value_or(CapacityAverage{});
@@ -29,7 +34,7 @@ Monitor::Monitor(const sys::Platform& platform, std::unique_ptr<Store> store)
 
 Monitor::~Monitor() {
   powerSourceLoop_.reset();
-  thermalObserver_.reset();
+  platform_.processInfo.removeObserver(thermalObserver_);
   platform_.runLoop.cancel(fastTicks_);
   platform_.runLoop.cancel(timer_);
 }
@@ -43,11 +48,12 @@ void Monitor::watchPowerSource() {
 }
 
 void Monitor::watchThermalState() {
-  thermalState = platform_.processInfo.thermalState().value_or(0);
-  thermalObserver_ = platform_.processInfo.observeThermalState(platform_.runLoop, [this] {
-    thermalState = platform_.processInfo.thermalState().value_or(0);
-    published();
-  });
+  thermalState = static_cast<int>(platform_.processInfo.thermalState());
+  thermalObserver_ = platform_.processInfo.addObserver(
+      sys::ProcessInfoNotification::thermalStateDidChange, [this] {
+        thermalState = static_cast<int>(platform_.processInfo.thermalState());
+        published();
+      });
 }
 
 void Monitor::scanFastForAWhile() {
@@ -132,11 +138,13 @@ void Monitor::tick() {
   }
   tabs.update(playingApps, now);
   brightness = screen_.builtInBrightness();
-
-  // Calibrated models for the screen, speakers and keyboard light come later;
-  // until then the hardware outside the chip shows as one row.
+  const bool speakersOn = !playingApps.empty();
+  hardware_->scan(brightness, speakersOn, tracker_->lastOffChipWatts());
+  HardwareReading hardware =
+      HardwareSplit::forTick(*hardware_, *tracker_, brightness, speakersOn, keyboardLight_.level(),
+                             HardwareSplit::intoBatteryWatts(*tracker_, reading->onAC));
   usbRows = power.usbRows(*reading);
-  HardwareReading hardware(std::nullopt, !playingApps.empty(), std::nullopt, std::nullopt, usbRows);
+  hardware.usb = usbRows;
   double total = nowDrain.value_or(nowUsed.value_or(0));
   nowRows = EnergySplit::simpleBreakdown(tracker_->appWatts(), total, tracker_->chipWatts(),
                                          tracker_->billedGraphicsWatts(), hardware, kRowLimit,

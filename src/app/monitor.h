@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "sensors/power/battery_reading.h"
 #include "accounting/energy_split.h"
-#include "sensors/hardware/screen.h"
 #include "accounting/session.h"
-#include "history/store.h"
 #include "accounting/tracker.h"
+#include "calibration/hardware_measuring.h"
+#include "history/store.h"
+#include "sensors/hardware/keyboard_light.h"
+#include "sensors/hardware/screen.h"
+#include "sensors/power/battery_reading.h"
 #include "sys/platform.h"
 
 #include "app/charger_and_devices.h"
@@ -60,6 +62,9 @@ class Monitor {
   void setTickObserver(std::function<void()> observer) { tickObserver_ = std::move(observer); }
 
   const Tracker& tracker() const { return *tracker_; }
+  // The calibration: its models feed every tick's hardware rows.
+  HardwareMeasuring& hardware() { return *hardware_; }
+  const HardwareMeasuring& hardware() const { return *hardware_; }
 
   // Ticks every second for the next ten seconds, replacing a burst still
   // running; the 5-second timer goes on meanwhile.
@@ -112,12 +117,14 @@ class Monitor {
 
   sys::Platform platform_;
   std::unique_ptr<Tracker> tracker_;
+  std::unique_ptr<HardwareMeasuring> hardware_;
   Screen screen_;
+  KeyboardLight keyboardLight_;
   sys::TaskID timer_ = 0;
   sys::TaskID fastTicks_ = 0;
   int fastTicksLeft_ = 0;
   std::unique_ptr<sys::NotificationSource> powerSourceLoop_;
-  std::unique_ptr<sys::NotificationSource> thermalObserver_;
+  sys::ObserverID thermalObserver_ = 0;
   std::function<void()> tickObserver_;
 };
 

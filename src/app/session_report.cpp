@@ -82,7 +82,7 @@ SessionReport SessionReport::from(const Monitor& monitor, std::string machine, d
     });
   }
   for (const auto& row : monitor.nowRows) {
-    report.rows.push_back(Row{row.row.name, row.watts, row.row.fraction});
+    report.rows.push_back(Row{row.row.name, row.watts, row.row.fraction, std::nullopt});
   }
   report.charge = ChargeReport::from(monitor);
   return report;
@@ -182,8 +182,23 @@ std::string SessionReport::table(std::size_t appLimit) const {
     line("");
     line("Now (last 30 seconds)");
     for (const auto& row : rows) {
-      line(column(row.name, 40) + column(watts(row.watts), 11, true) +
-           column(percentText(row.fraction), 9, true));
+      std::string text = column(row.name, 40) + column(watts(row.watts), 11, true) +
+                         column(percentText(row.fraction), 9, true);
+      if (row.trueWatts) text += "   (really " + watts(*row.trueWatts) + ")";
+      line(text);
+    }
+  }
+  if (calibration) {
+    line("");
+    for (const std::string& text : calibration->lines()) line(text);
+  }
+  if (!hardwareEnergy.empty()) {
+    line("");
+    line(column("Since the calibration", 40) + column("Energy", 11, true) +
+         column("Really", 11, true));
+    for (const HardwareEnergy& row : hardwareEnergy) {
+      line(column(row.name, 40) + column(wattHours(row.joules), 11, true) +
+           column(wattHours(row.trueJoules), 11, true));
     }
   }
   return out;
@@ -202,7 +217,9 @@ sys::Value SessionReport::json() const {
   }
   sys::Value rows_ = sys::Value::array();
   for (const auto& row : rows) {
-    rows_.push_back({{"name", row.name}, {"watts", row.watts}, {"fraction", row.fraction}});
+    sys::Value r = {{"name", row.name}, {"watts", row.watts}, {"fraction", row.fraction}};
+    if (row.trueWatts) r["trueWatts"] = *row.trueWatts;
+    rows_.push_back(std::move(r));
   }
   sys::Value out = {{"machine", machine},
                     {"simulatedSeconds", seconds},
@@ -216,6 +233,15 @@ sys::Value SessionReport::json() const {
                     {"minutesLeft", orNull(minutesLeft)},
                     {"apps", std::move(apps_)},
                     {"rows", std::move(rows_)}};
+  if (calibration) out["calibration"] = calibration->json();
+  if (!hardwareEnergy.empty()) {
+    sys::Value energy = sys::Value::array();
+    for (const HardwareEnergy& row : hardwareEnergy) {
+      energy.push_back(
+          {{"name", row.name}, {"joules", row.joules}, {"trueJoules", row.trueJoules}});
+    }
+    out["hardwareEnergy"] = std::move(energy);
+  }
   if (trueSystemJoules) {
     out["trueSystemJoules"] = *trueSystemJoules;
     out["trueMinutesLeft"] = orNull(trueMinutesLeft);

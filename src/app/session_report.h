@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/calibration_outcome.h"
 #include "app/charge_report.h"
 #include "app/monitor.h"
 #include "sys/value.h"
@@ -26,6 +27,13 @@ struct SessionReport {
     std::string name;
     double watts = 0;
     double fraction = 0;
+    std::optional<double> trueWatts;  // where the machine knows the row's part
+  };
+  // A hardware row's energy since the calibration, beside the part's truth.
+  struct HardwareEnergy {
+    std::string name;
+    double joules = 0;
+    double trueJoules = 0;
   };
 
   std::string machine;  // what ran: a scenario name, or the host
@@ -52,6 +60,8 @@ struct SessionReport {
     std::optional<double> hibernatedSeconds;
   };
   std::vector<RunOut> batteryRanOut;
+  std::optional<CalibrationOutcome> calibration;
+  std::vector<HardwareEnergy> hardwareEnergy;
 
   // Charging, heat and what hangs off the Mac (its own JSON fields).
   ChargeReport charge;

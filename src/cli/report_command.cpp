@@ -1,9 +1,11 @@
 #include "cli/report_command.h"
 
+#include "app/calibration_outcome.h"
 #include "app/monitor.h"
 #include "app/session_report.h"
 #include "base/terminal_text.h"
 #include "base/utf8.h"
+#include "cli/hardware_truth.h"
 #include "cli/history_notice.h"
 #include "cli/scratch_history.h"
 #include "cli/session_truth.h"
@@ -55,7 +57,12 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host)
   // The report shows what the panel shows, so it keeps the panel's figures fresh.
   monitor.setPanelOpen(true);
   SessionTruth truth(simulation.mac(), monitor);
-  monitor.setTickObserver([&truth] { truth.tick(); });
+  HardwareTruth hardwareTruth(simulation.mac(), monitor);
+  monitor.setTickObserver([&truth, &hardwareTruth] {
+    truth.tick();
+    hardwareTruth.tick();
+  });
+  if (options.calibrate) monitor.hardware().calibrateScreen();
 
   simulation.runFor(options.seconds);
   monitor.willTerminate();
@@ -65,6 +72,8 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host)
       monitor, "simulated MacBook \"" + Utf8::decode(simulation.mac().scenario().name) + "\"",
       options.seconds);
   truth.fill(report);
+  hardwareTruth.fill(report);
+  if (options.calibrate) report.calibration = CalibrationOutcome::of(monitor.hardware());
   CommandResult result = finish(report, options);
   result.err = historyNotice + result.err;
   return result;
@@ -81,6 +90,7 @@ CommandResult runOnHost(const ReportOptions& options, sys::Environment& host) {
   Monitor monitor(provider.platform(), std::move(store));
   monitor.setPanelOpen(true);
   CommandResult result;
+  if (options.calibrate) monitor.hardware().calibrateScreen();
   if (monitor.battery) {
     loop.runFor(options.seconds);
     monitor.willTerminate();
@@ -88,6 +98,7 @@ CommandResult runOnHost(const ReportOptions& options, sys::Environment& host) {
     result.exitCode = 1;
   }
   SessionReport report = SessionReport::from(monitor, "this machine", options.seconds);
+  if (options.calibrate) report.calibration = CalibrationOutcome::of(monitor.hardware());
   CommandResult printed = finish(report, options);
   printed.exitCode = result.exitCode;
   if (!monitor.battery && !options.json) {

@@ -12,6 +12,7 @@ struct ReportOptions {
   std::optional<std::string> scenarioPath;  // absent: the built-in default machine
   double seconds = 3600;
   bool json = false;
+  bool calibrate = false;  // start a calibration run at the start
 };
 
 struct CommandResult {

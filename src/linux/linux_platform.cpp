@@ -3,7 +3,29 @@
 #include "linux/file_user_defaults.h"
 #include "sys/in_memory_user_defaults.h"
 
+#include <unistd.h>
+
 namespace ebbwise::linux_host {
+
+namespace {
+
+// $XDG_CONFIG_HOME, else ~/.config.
+std::optional<std::string> configFolder(sys::Environment& environment) {
+  if (auto v = environment.variable("XDG_CONFIG_HOME"); v && !v->empty() && v->front() == '/') {
+    return v;
+  }
+  if (auto home = environment.homeDirectory()) return *home + "/.config";
+  return std::nullopt;
+}
+
+std::optional<std::string> ownExecutable() {
+  char path[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return std::nullopt;
+  return std::string(path, static_cast<std::size_t>(n));
+}
+
+}  // namespace
 
 LinuxPlatform::LinuxPlatform(sys::Clock& clock, sys::RunLoop& runLoop,
                              sys::Environment& environment, Roots roots, Notice notice)
@@ -13,12 +35,21 @@ LinuxPlatform::LinuxPlatform(sys::Clock& clock, sys::RunLoop& runLoop,
       registry_(roots.sys),
       processes_(roots.proc, &counters_),
       smc_(roots.sys, &counters_, clock),
-      ioReport_(counters_) {
+      ioReport_(counters_),
+      notifications_(runLoop, clock, {.busAddress = roots.notificationBus}),
+      workspace_(runLoop, toolRunner_) {
   auto folder = roots.settings ? roots.settings : FileUserDefaults::folderFor(environment);
   if (folder) {
     userDefaults_ = std::make_unique<FileUserDefaults>(*folder, notice);
   } else {
     userDefaults_ = std::make_unique<sys::InMemoryUserDefaults>();
+  }
+  auto config = roots.config ? roots.config : configFolder(environment);
+  auto executable = roots.executable ? roots.executable : ownExecutable();
+  if (config && executable) {
+    loginItem_ = std::make_unique<AutostartLoginItem>(*config, *executable);
+  } else {
+    loginItem_ = std::make_unique<sys::NoLoginItemService>();
   }
 }
 
@@ -36,7 +67,17 @@ sys::Platform LinuxPlatform::platform() {
                        absent.coreBrightness,
                        absent.audio,
                        toolRunner_,
-                       *userDefaults_};
+                       *userDefaults_,
+                       absent.windows,
+                       absent.audioEngines,
+                       notifications_,
+                       workspace_,
+                       absent.processInfo,
+                       absent.windowServer,
+                       absent.screens,
+                       absent.privilegedScripts,
+                       *loginItem_,
+                       absent.updater};
 }
 
 }  // namespace ebbwise::linux_host

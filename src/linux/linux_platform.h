@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "linux/autostart_login_item.h"
+#include "linux/desktop_notifications.h"
 #include "linux/host_tool_runner.h"
 #include "linux/notice.h"
 #include "linux/power_supply_registry.h"
@@ -11,6 +13,7 @@
 #include "linux/proc_processes.h"
 #include "linux/rapl_counters.h"
 #include "linux/rapl_io_report.h"
+#include "linux/xdg_workspace.h"
 #include "sys/null_platform.h"
 
 namespace ebbwise::linux_host {
@@ -19,7 +22,9 @@ namespace ebbwise::linux_host {
 // publishes: the battery and adapters as the battery's registry entry, the
 // battery's and the platform's power as the SMC's, the processor's energy
 // counters as the chip's energy model, processes from procfs, real tools and
-// a settings file. What Linux lacks is served as absent.
+// a settings file, the desktop's notifications, its autostart entries and its
+// opener of addresses. What Linux lacks is served as absent (among others
+// Low Power Mode, the window list and the update framework).
 class LinuxPlatform {
  public:
   struct Roots {
@@ -28,6 +33,14 @@ class LinuxPlatform {
     // Where the settings file lives; the user's configuration folder when
     // not given, and an in-memory store when there is none.
     std::optional<std::string> settings;
+    // The bus of the desktop's notification service; the user's session bus
+    // when not given.
+    std::optional<std::string> notificationBus{};
+    // The folder whose "autostart" holds the login item; the user's
+    // configuration folder when not given, and no login item without one.
+    std::optional<std::string> config{};
+    // The program the login item starts; this program when not given.
+    std::optional<std::string> executable{};
   };
 
   LinuxPlatform(sys::Clock& clock, sys::RunLoop& runLoop, sys::Environment& environment,
@@ -50,6 +63,9 @@ class LinuxPlatform {
   RaplIOReport ioReport_;
   HostToolRunner toolRunner_;
   std::unique_ptr<sys::UserDefaults> userDefaults_;
+  DesktopNotifications notifications_;
+  XdgWorkspace workspace_;
+  std::unique_ptr<sys::LoginItemService> loginItem_;
 };
 
 }  // namespace ebbwise::linux_host

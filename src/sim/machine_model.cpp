@@ -14,13 +14,14 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kTemperatureSeconds = 900;  // the pack warms and cools slowly
 constexpr double kAverageSeconds = 180;      // the system's battery-power average
 constexpr double kEstimatingSeconds = 60;    // no time estimates this soon after a change
-constexpr double kWakeFraction = 0.02;       // a flat machine starts again at this charge
-constexpr double kDieSeconds = 45;           // the chip heats and cools fast
-constexpr double kDieKelvinPerWatt = 1.4;    // chip temperature over ambient per chip watt
-// Chip temperatures at which the thermal state rises to 1, 2 and 3; it falls
-// back only this much below each.
-constexpr double kThermalSteps[] = {85, 95, 112};
-constexpr double kThermalHysteresis = 4;
+constexpr double kWakeFraction = 0.02;
+// Low Power Mode caps the processor's and the graphics' clocks.
+constexpr double kLowPowerCpu = 0.8;
+constexpr double kLowPowerGpu = 0.85;
+// Chip temperatures at which the thermal state rises to fair, serious and
+// critical; it falls back only this much below each, so it does not flicker.
+constexpr double kThermalSteps[] = {80, 95, 105};
+constexpr double kThermalHysteresis = 5;
 constexpr double kFinishRate = 0.2;        // optimised finish: at most 0.2 C
 constexpr double kCapacitySpread = 0.024;  // estimates within ±1.2 % of the truth
 
@@ -31,6 +32,8 @@ enum Salt : std::uint64_t {
   kCoreSplit,
   kWifi,
   kCapacity,
+  kStorageBurst,
+  kRadioBurst,
 };
 
 double clamp01(double x) {
@@ -187,6 +190,7 @@ MachineModel::MachineModel(Scenario scenario, sys::Clock& clock)
   keyboard_ = m.keyboard;
   output_ = m.output;
   charger_ = m.charger;
+  lowPower_ = m.lowPowerMode;
   for (const auto& d : m.usb) usb_[d.port] = d;
   batteryJ_ = pack_.energyAt(m.battery.percent / 100 * pack_.fullCharge());
   gaugeCharge_ = pack_.chargeAt(batteryJ_);
@@ -216,8 +220,8 @@ MachineModel::MachineModel(Scenario scenario, sys::Clock& clock)
   // Start settled: the pack has been at this load for a while.
   avgBatteryW_ = batteryRate_;
   tempC_ = tempTarget_;
-  dieC_ = dieTarget_;
-  updateThermalState();
+  chipC_ = chipTarget_;
+  updateThermal();
 }
 
 std::unique_lock<std::mutex> MachineModel::sync() {
@@ -248,7 +252,7 @@ void MachineModel::commitTo(double tn) {
     for (std::size_t k = 0; k < leafCount_; ++k) at_.leaves[k] += rate_.leaves[k] * dt;
     batteryJ_ += batteryRate_ * dt;
     tempC_ = tempTarget_ + (tempC_ - tempTarget_) * std::exp(-dt / kTemperatureSeconds);
-    dieC_ = dieTarget_ + (dieC_ - dieTarget_) * std::exp(-dt / kDieSeconds);
+    chipC_ = chipTarget_ + (chipC_ - chipTarget_) * std::exp(-dt / scenario_.machine.heat.seconds);
     avgBatteryW_ = batteryRate_ + (avgBatteryW_ - batteryRate_) * std::exp(-dt / kAverageSeconds);
   }
   tb_ = tn;
@@ -269,17 +273,9 @@ void MachineModel::commitTo(double tn) {
   }
   batteryJ_ = std::clamp(batteryJ_, 0.0, full);
   if (!asleep_ && std::fmod(tn, kGaugeSeconds) == 0) gaugeCharge_ = pack_.chargeAt(batteryJ_);
-  updateThermalState();
+  updateThermal();
   while (nextItem_ < items_.size() && items_[nextItem_].t <= tn) applyItem(items_[nextItem_++]);
   recomputeRates();
-}
-
-void MachineModel::updateThermalState() {
-  int level = 0;
-  while (level < 3 && dieC_ >= kThermalSteps[level]) ++level;
-  // Rising is at once; falling waits until the chip is clearly cooler.
-  if (level < thermal_ && dieC_ >= kThermalSteps[thermal_ - 1] - kThermalHysteresis) return;
-  thermal_ = level;
 }
 
 bool MachineModel::holdPhase() const {
@@ -360,6 +356,12 @@ void MachineModel::applyEvent(const Event& e) {
         }
       }
       break;
+    case EventType::lowPower:
+      lowPower_ = e.lowPower;
+      break;
+    case EventType::activate:
+    case EventType::fullscreen:
+      break;  // the desktop's business; power does not change
   }
 }
 
@@ -423,6 +425,16 @@ double MachineModel::slotWatts(double mean, const Load& load, std::size_t i, std
   return mean * (1 + load.fluctuation * (0.6 * slow + 0.4 * fast));
 }
 
+double MachineModel::burst(double mean, std::uint64_t salt, std::int64_t slot) const {
+  // Now and then a slot with a short burst (the disk writing, a radio
+  // scanning), a tenth of a watt or so over the slot; the mean over many
+  // slots stays `mean`.
+  constexpr double p = 0.1;
+  if (mean <= 0) return 0;
+  double u = CounterRandom::unit(scenario_.machine.seed, salt, 0, static_cast<std::uint64_t>(slot));
+  return u < p ? mean / p * (0.5 + u / p) : 0;
+}
+
 void MachineModel::recomputeRates() {
   const PartPowers& w = scenario_.machine.power;
   const double full = pack_.fullEnergy();
@@ -432,6 +444,7 @@ void MachineModel::recomputeRates() {
   if (charger_ && batteryJ_ >= full * (1 - 1e-12)) fullHold_ = true;
 
   const bool on = awake();
+  const bool lowPower = lowPowerMode();
   const auto slot = static_cast<std::int64_t>(std::floor(tb_ / kSlotSeconds));
   PartArray parts{};
   auto part = [&](Part p) -> double& { return parts[static_cast<std::size_t>(p)]; };
@@ -445,6 +458,10 @@ void MachineModel::recomputeRates() {
       const Load& l = loads_[k];
       c = slotWatts(l.cpu, l, k, slot, kCpuFast);
       g = slotWatts(l.gpu, l, k, slot, kGpuFast);
+      if (lowPower) {
+        c *= kLowPowerCpu;
+        g *= kLowPowerGpu;
+      }
       if (table_.processes[k].compositor) g *= displayActivity;
       part(Part::neuralEngine) += l.neuralEngine;
       decode += l.videoDecode;
@@ -473,7 +490,9 @@ void MachineModel::recomputeRates() {
     part(Part::chip) = w.chipIdle + displayEngine + pcie;
     if (builtIn) {
       part(Part::screen) = w.screenMin + (w.screenMax - w.screenMin) * std::pow(brightness_, 1.9);
-      part(Part::keyboard) = w.keyboardMax * std::pow(keyboard_, 1.4);
+      if (scenario_.machine.platform.keyboardBacklight) {
+        part(Part::keyboard) = w.keyboardMax * std::pow(keyboard_, 1.4);
+      }
     }
     if (hold) {
       part(Part::speakers) = output_ == AudioOutput::speakers
@@ -483,8 +502,9 @@ void MachineModel::recomputeRates() {
     }
     double u =
         CounterRandom::unit(scenario_.machine.seed, kWifi, 0, static_cast<std::uint64_t>(slot));
-    part(Part::wifi) = w.wifi * (1 + 0.3 * (2 * u - 1));
-    part(Part::board) = w.board + (externalDisplay_ ? w.externalDisplay : 0);
+    part(Part::wifi) = w.wifi * (1 + 0.3 * (2 * u - 1)) + burst(w.radioBursts, kRadioBurst, slot);
+    part(Part::board) = w.board + (externalDisplay_ ? w.externalDisplay : 0) +
+                        burst(w.storageBursts, kStorageBurst, slot);
   } else if (asleep_ && !flat_) {
     part(Part::sleep) = w.sleep;
   }
@@ -559,10 +579,7 @@ void MachineModel::recomputeRates() {
   leaves[static_cast<std::size_t>(leafPcie_)] = pcie;
 
   tempTarget_ = scenario_.machine.battery.ambientC + 0.22 * rate_.system + 0.12 * chargeW;
-  double chipWatts = 0;
-  for (Part p : {Part::cpu, Part::gpu, Part::neuralEngine, Part::video, Part::memory, Part::chip})
-    chipWatts += part(p);
-  dieTarget_ = scenario_.machine.battery.ambientC + kDieKelvinPerWatt * chipWatts;
+  chipTarget_ = scenario_.machine.battery.ambientC + scenario_.machine.heat.perWatt * rate_.system;
 
   // The next boundary.
   double next = kInfinity;
@@ -642,10 +659,51 @@ void MachineModel::setBrightness(double level) {
   recomputeRates();
 }
 
+void MachineModel::setOwnAudio(AudioUse use) {
+  if (table_.own < 0) return;
+  auto k = static_cast<std::size_t>(table_.own);
+  commitTo(t_);
+  loads_[k].audio = use;
+  if (use != AudioUse::none) audioClient_[k] = true;
+  recomputeRates();
+}
+
 void MachineModel::setKeyboardLevel(double level) {
   commitTo(t_);
   keyboard_ = clamp01(level);
   recomputeRates();
+}
+
+bool MachineModel::lowPowerMode() const {
+  switch (lowPower_) {
+    case LowPowerSetting::never:
+      return false;
+    case LowPowerSetting::always:
+      return true;
+    case LowPowerSetting::onBattery:
+      return !charger_;
+    case LowPowerSetting::onAdapter:
+      return charger_.has_value();
+  }
+  return false;
+}
+
+void MachineModel::setLowPowerSetting(LowPowerSetting setting) {
+  commitTo(t_);
+  lowPower_ = setting;
+  recomputeRates();
+}
+
+double MachineModel::chipTemperatureC() const {
+  return chipTarget_ +
+         (chipC_ - chipTarget_) * std::exp(-elapsed() / scenario_.machine.heat.seconds);
+}
+
+void MachineModel::updateThermal() {
+  // Judged at the machine's boundaries (every slot while awake), as the
+  // system samples its sensors.
+  while (thermal_ < 3 && chipC_ >= kThermalSteps[thermal_]) ++thermal_;
+  while (thermal_ > 0 && chipC_ < kThermalSteps[thermal_ - 1] - kThermalHysteresis) --thermal_;
 }
 
 double MachineModel::batteryJoules() const {
@@ -658,10 +716,6 @@ double MachineModel::charge() const {
 
 double MachineModel::temperatureC() const {
   return tempTarget_ + (tempC_ - tempTarget_) * std::exp(-elapsed() / kTemperatureSeconds);
-}
-
-double MachineModel::dieTemperatureC() const {
-  return dieTarget_ + (dieC_ - dieTarget_) * std::exp(-elapsed() / kDieSeconds);
 }
 
 bool MachineModel::chargeHeld() const {
@@ -808,6 +862,8 @@ TruthSnapshot MachineModel::truth() const {
 void MachineModel::rowSnapshot(RowSnapshot& out) const {
   out.seconds = t_;
   out.systemJoules = at_.system + rate_.system * elapsed();
+  for (std::size_t k = 0; k < kPartCount; ++k)
+    out.parts[k] = at_.parts[k] + rate_.parts[k] * elapsed();
   out.rows.assign(table_.rowNames.size(), RowTruth{});
   // Processes that have not started yet hold nothing, and ended ones keep
   // what they used, so summing every process is the same as summing those

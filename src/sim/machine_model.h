@@ -84,6 +84,17 @@ class MachineModel {
   const std::map<int, USBDevice>& usbDevices() const { return usb_; }
   void setBrightness(double level);
   void setKeyboardLevel(double level);
+  // How the monitor's own process uses the audio output (its audio engine).
+  void setOwnAudio(AudioUse use);
+
+  // Low Power Mode: the user's setting and whether it is in effect now.
+  LowPowerSetting lowPowerSetting() const { return lowPower_; }
+  bool lowPowerMode() const;
+  void setLowPowerSetting(LowPowerSetting setting);
+  // The chip's temperature now, and the thermal state the system last
+  // judged from it (0 nominal … 3 critical).
+  double chipTemperatureC() const;
+  int thermalLevel() const { return thermal_; }
 
   // Power now, in watts.
   double systemWatts() const { return rate_.system; }
@@ -99,11 +110,6 @@ class MachineModel {
   bool isCharging() const { return batteryRate_ > 0.05; }
   bool fullyCharged() const { return charger_ && fullHold_; }
   double temperatureC() const;
-  // The chip's temperature and the system's thermal state (0 nominal … 3
-  // critical), which follows it with some hysteresis and changes only at
-  // boundaries.
-  double dieTemperatureC() const;
-  int thermalState() const { return thermal_; }
   // Optimised charging: the battery is held at 80 % (`chargeHeld`), or the
   // hold is over and the charge is being finished slowly.
   bool chargeHeld() const;
@@ -158,9 +164,10 @@ class MachineModel {
   void setFlat(bool flat, double at);
   bool holdPhase() const;    // within an optimised charge's hold time
   bool finishPhase() const;  // after it, until full
-  void updateThermalState();
+  void updateThermal();
   double slotWatts(double mean, const Load& load, std::size_t i, std::int64_t slot,
                    std::uint64_t salt) const;
+  double burst(double mean, std::uint64_t salt, std::int64_t slot) const;
   double elapsed() const { return t_ - tb_; }
 
   Scenario scenario_;
@@ -198,8 +205,9 @@ class MachineModel {
   Totals at_, rate_;
   double batteryJ_ = 0, batteryRate_ = 0;
   double tempC_ = 0, tempTarget_ = 0;
-  double dieC_ = 0, dieTarget_ = 0;
+  double chipC_ = 0, chipTarget_ = 0;
   int thermal_ = 0;
+  LowPowerSetting lowPower_ = LowPowerSetting::never;
   double ceiling_ = 0;      // the energy the battery charges up to now
   double avgBatteryW_ = 0;  // the system's smoothed battery power
   double gaugeCharge_ = 0;

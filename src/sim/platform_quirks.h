@@ -38,6 +38,13 @@ struct PlatformQuirks {
   // headphones (older Macs). Otherwise headphones in the jack are a built-in
   // device of their own and neither device has a data source.
   bool outputDataSource = false;
+  // The built-in screen's brightness can be set (a managed Mac, or a display
+  // mode that holds it, refuses).
+  bool brightnessSettable = true;
+  // The keyboard has a backlight the keyboard-brightness client lists.
+  bool keyboardBacklight = true;
+  // An audio engine can start on the default output.
+  bool audioEngineStarts = true;
 
   bool hasChargerPowerKey(int chip) const { return chargerPowerKey.value_or(chip != 2); }
   bool hasKeyboardBacklightIDs(int chip) const { return keyboardBacklightIDs.value_or(chip <= 3); }

@@ -361,7 +361,8 @@ std::vector<ScenarioProcess> readProcess(const Value& v, const std::string& path
   Object o(
       v, path,
       {"id", "pid", "path", "args", "env", "cwd", "tty", "root", "parent", "responsible", "start",
-       "end", "pattern", "gpuClients", "efficiency", "compositor", "row", "count", LOAD_KEYS});
+       "end", "pattern", "gpuClients", "efficiency", "compositor", "row", "count", "bundle",
+       LOAD_KEYS});
   ScenarioProcess p;
   p.path = o.string("path").value_or("");
   if (p.path.empty() || p.path.front() != '/') fail(o.at("path"), "expected an absolute path");
@@ -383,6 +384,7 @@ std::vector<ScenarioProcess> readProcess(const Value& v, const std::string& path
   p.efficiencyShare = o.number("efficiency", 0, 1);
   o.boolean("compositor", p.compositor);
   p.row = o.string("row");
+  p.bundleId = o.string("bundle");
   const auto count = o.integer("count", 1, 64).value_or(1);
   if (count > 1 && p.pid) fail(o.at("count"), "copies cannot share one pid");
   std::vector<ScenarioProcess> copies(static_cast<std::size_t>(count), p);
@@ -465,7 +467,8 @@ sys::OSVersion parseOS(const Object& o) {
 PlatformQuirks readPlatform(const Value& v, const std::string& path) {
   Object o(v, path,
            {"privileged", "unitLabels", "failedSamples", "cpuTotal", "chargerPowerKey", "smcErrors",
-            "smcOpenFailures", "idleGPUClients", "keyboardBacklightIDs", "outputDataSource"});
+            "smcOpenFailures", "idleGPUClients", "keyboardBacklightIDs", "outputDataSource",
+            "brightnessSettable", "keyboardBacklight", "audioEngineStarts"});
   PlatformQuirks q;
   o.boolean("privileged", q.privileged);
   q.variedUnitLabels =
@@ -480,32 +483,64 @@ PlatformQuirks readPlatform(const Value& v, const std::string& path) {
   o.boolean("idleGPUClients", q.idleGPUClients);
   q.keyboardBacklightIDs = o.boolean("keyboardBacklightIDs");
   o.boolean("outputDataSource", q.outputDataSource);
+  o.boolean("brightnessSettable", q.brightnessSettable);
+  o.boolean("keyboardBacklight", q.keyboardBacklight);
+  o.boolean("audioEngineStarts", q.audioEngineStarts);
   return q;
+}
+
+LowPowerSetting lowPowerSetting(const Object& o, std::string_view key, LowPowerSetting current) {
+  return choice(o, key, current,
+                {{"never", LowPowerSetting::never},
+                 {"always", LowPowerSetting::always},
+                 {"battery", LowPowerSetting::onBattery},
+                 {"adapter", LowPowerSetting::onAdapter}});
+}
+
+ServiceSetup readServices(const Value& v, const std::string& path) {
+  Object o(v, path, {"notifications", "password", "passwordTime", "loginItem", "separateSpaces"});
+  ServiceSetup s;
+  s.notifications = choice(o, "notifications", s.notifications,
+                           {{"allow", PermissionAnswer::allow},
+                            {"deny", PermissionAnswer::deny},
+                            {"fail", PermissionAnswer::fail}});
+  if (auto* p = o.find("password")) {
+    const bool many = p->is_array();
+    if (many && p->empty()) fail(o.at("password"), "expected at least one answer");
+    s.password.clear();
+    for (std::size_t i = 0; i < (many ? p->size() : 1); ++i) {
+      const Value& one = many ? (*p)[i] : *p;
+      const std::string at = many ? index(o.at("password"), i) : o.at("password");
+      if (!one.is_string()) wrongType(at, "\"grant\", \"cancel\", \"fail\" or \"hang\"", one);
+      const std::string name = one.get<std::string>();
+      if (name == "grant") {
+        s.password.push_back(PasswordAnswer::grant);
+      } else if (name == "cancel") {
+        s.password.push_back(PasswordAnswer::cancel);
+      } else if (name == "fail") {
+        s.password.push_back(PasswordAnswer::fail);
+      } else if (name == "hang") {
+        s.password.push_back(PasswordAnswer::hang);
+      } else {
+        fail(at, "unknown answer \"" + name + "\" (expected grant, cancel, fail or hang)");
+      }
+    }
+  }
+  if (o.has("passwordTime")) s.passwordSeconds = timeValue(o, "passwordTime", 0, 3600);
+  s.loginItem = choice(o, "loginItem", s.loginItem,
+                       {{"ok", LoginItemBehaviour::normal},
+                        {"approval", LoginItemBehaviour::needsApproval},
+                        {"fail", LoginItemBehaviour::fail}});
+  o.boolean("separateSpaces", s.separateSpaces);
+  return s;
 }
 
 MachineSetup readMachine(const Value& v, const std::string& path) {
   Object o(v, path,
-           {"chip",
-            "user",
-            "os",
-            "seed",
-            "start",
-            "battery",
-            "charger",
-            "brightness",
-            "keyboard",
-            "lid",
-            "externalDisplay",
-            "output",
-            "power",
-            "backgroundDaemons",
-            "usb",
-            "files",
-            "variables",
-            "platform",
-            "energyReadFailures",
-            "bluetooth",
-            "browsers"});
+           {"chip", "user", "os", "seed", "start", "battery", "charger", "brightness", "keyboard",
+            "lid", "externalDisplay", "output", "power", "backgroundDaemons", "usb", "files",
+            "variables", "platform", "energyReadFailures", "model", "lowPowerMode", "heat",
+            "services", "bluetooth", "browsers"});
   MachineSetup m;
   m.chip = static_cast<int>(o.integer("chip", 1, 4).value_or(m.chip));
   o.string("user", m.user);
@@ -559,7 +594,7 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
     Object po(*p, o.at("power"),
               {"screenMin", "screenMax", "keyboardMax", "speakersHold", "speakersPlay",
                "headphones", "wifi", "board", "externalDisplay", "chipIdle", "displayEngine",
-               "memoryBase", "sleep", "chargingLoss"});
+               "memoryBase", "sleep", "chargingLoss", "storageBursts", "radioBursts"});
     auto& w = m.power;
     po.number("screenMin", w.screenMin, 0, 50);
     po.number("screenMax", w.screenMax, 0, 50);
@@ -575,6 +610,8 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
     po.number("memoryBase", w.memoryBase, 0, 10);
     po.number("sleep", w.sleep, 0, 5);
     po.number("chargingLoss", w.chargingLoss, 0, 0.5);
+    po.number("storageBursts", w.storageBursts, 0, 2);
+    po.number("radioBursts", w.radioBursts, 0, 2);
     if (w.screenMax < w.screenMin) fail(po.at("screenMax"), "below screenMin");
   }
   m.backgroundDaemons =
@@ -605,6 +642,26 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
   m.files = stringList(o, "files");
   m.variables = stringMap(o, "variables");
   if (auto* q = o.find("platform")) m.platform = readPlatform(*q, o.at("platform"));
+  m.model = choice(o, "model", m.model,
+                   {{"notch", MacModel::notched},
+                    {"notchless", MacModel::notchless},
+                    {"desktop", MacModel::desktop}});
+  if (m.model == MacModel::desktop) {
+    // Mains power and an external display, nothing else.
+    if (o.has("lid") || o.has("externalDisplay")) {
+      fail(o.at(o.has("lid") ? "lid" : "externalDisplay"), "a desktop has no built-in screen");
+    }
+    m.lidOpen = false;
+    m.externalDisplay = true;
+    if (!m.charger) m.charger = Charger{"Power Supply", 150, 0x05AC, 1};
+  }
+  m.lowPowerMode = lowPowerSetting(o, "lowPowerMode", m.lowPowerMode);
+  if (auto* h = o.find("heat")) {
+    Object ho(*h, o.at("heat"), {"perWatt", "seconds"});
+    ho.number("perWatt", m.heat.perWatt, 0, 20);
+    ho.number("seconds", m.heat.seconds, 1, 3600);
+  }
+  if (auto* sv = o.find("services")) m.services = readServices(*sv, o.at("services"));
   return m;
 }
 
@@ -637,6 +694,9 @@ const std::vector<EventKind>& eventKinds() {
       {"usb-detach", EventType::usbDetach, {"port"}},
       {"external-display", EventType::externalDisplay, {"connected"}},
       {"load", EventType::load, {"process", LOAD_KEYS}},
+      {"low-power", EventType::lowPower, {"mode"}},
+      {"activate", EventType::activate, {"process"}},
+      {"fullscreen", EventType::fullscreen, {"process", "on", "space"}},
       // Folded into the process list rather than kept as events.
       {"start", EventType::load, {"process"}},
       {"exit", EventType::load, {"process"}},
@@ -729,6 +789,20 @@ void readEvent(const Value& v, const std::string& path, Scenario& s) {
       e.process = *o.string("process");
       e.change = readLoadChange(o);
       break;
+    case EventType::lowPower:
+      o.required("mode");
+      e.lowPower = lowPowerSetting(o, "mode", LowPowerSetting::never);
+      break;
+    case EventType::activate:
+      o.required("process");
+      e.process = *o.string("process");
+      break;
+    case EventType::fullscreen:
+      o.required("process");
+      e.process = *o.string("process");
+      e.flag = flag("on");
+      o.boolean("space", e.space);
+      break;
   }
   s.events.push_back(std::move(e));
 }
@@ -765,6 +839,16 @@ void validate(Scenario& s) {
   for (const auto& e : s.events) {
     if (e.type == EventType::load && !ids.count(e.process)) {
       fail("events", "no process \"" + e.process + "\" (load)");
+    }
+    if ((e.type == EventType::activate || e.type == EventType::fullscreen) &&
+        !ids.count(e.process)) {
+      fail("events", "no process \"" + e.process + "\" (" +
+                         (e.type == EventType::activate ? "activate" : "fullscreen") + ")");
+    }
+    if (s.machine.model == MacModel::desktop &&
+        (e.type == EventType::plug || e.type == EventType::unplug || e.type == EventType::lid ||
+         e.type == EventType::externalDisplay)) {
+      fail("events", "a desktop takes no plug, unplug, lid or display events");
     }
   }
   std::stable_sort(s.events.begin(), s.events.end(),

@@ -17,7 +17,8 @@
 //       "output": "speakers"|"headphones"|"bluetooth",
 //       "power": {"screenMin", "screenMax", "keyboardMax", "speakersHold", "speakersPlay",
 //                 "headphones", "wifi", "board", "externalDisplay", "chipIdle",
-//                 "displayEngine", "memoryBase", "sleep", "chargingLoss" (a fraction)},
+//                 "displayEngine", "memoryBase", "sleep", "chargingLoss" (a fraction),
+//                 "storageBursts", "radioBursts"},
 //       "backgroundDaemons": 420, "energyReadFailures": 0…0.5 (share of failing rusage calls),
 //       "usb": [{"port": 2, "name": "iPhone", "watts": 4.5, "vendor": 1452, "key":
 //       "FilteredPower"|"Watts", "hub": "USB3.1 Hub"}], "files": ["/Applications/Claude.app"],
@@ -28,7 +29,13 @@
 //       "platform": {"privileged": bool, "unitLabels": "varied"|"plain", "failedSamples": 0…1,
 //                    "cpuTotal": "own"|"sum", "chargerPowerKey": bool, "smcErrors": 0…1,
 //                    "smcOpenFailures": n, "idleGPUClients": bool, "keyboardBacklightIDs": bool,
-//                    "outputDataSource": bool}
+//                    "outputDataSource": bool, "brightnessSettable": bool,
+//                    "keyboardBacklight": bool, "audioEngineStarts": bool},
+//       "model": "notch"|"notchless"|"desktop", "lowPowerMode": "never"|"always"|"battery"|"adapter",
+//       "heat": {"perWatt": °C per W, "seconds": time constant},
+//       "services": {"notifications": "allow"|"deny"|"fail", "password": "grant"|"cancel"|"fail"|
+//                    "hang" or a list of them (one per prompt, the last repeats), "passwordTime":
+//                    time, "loginItem": "ok"|"approval"|"fail", "separateSpaces": bool}
 //     },
 //     "processes": [{
 //       "id": "chrome", "path": "/Applications/…", "pid": 812, "count": 8,
@@ -37,7 +44,8 @@
 //       "start": time, "end": time,
 //       "cpu": W, "gpu": W, "ane": W, "decode": W, "encode": W, "camera": W,
 //       "fluctuation": 0…1, "pattern": "steady"|"bursty", "audio": "none"|"hold"|"play",
-//       "gpuClients": n, "efficiency": 0…1, "compositor": bool, "row": "expected row name"
+//       "gpuClients": n, "efficiency": 0…1, "compositor": bool, "row": "expected row name",
+//       "bundle": "bundle identifier of an application"
 //     }],
 //     "events": [{"at": time, "type": …}]
 //   }
@@ -47,9 +55,19 @@
 // "keyboard" (level), "output" (device), "usb-attach" (port, name, watts,
 // vendor, key, hub), "usb-detach" (port), "external-display" (connected), "start"
 // (process: a whole process object, started at the event), "exit" (process:
-// an id), "load" (process: an id, and any of the load fields). A process with
-// "count" n becomes "id", "id#2" … "id#n"; exit and load events naming the id
-// address all of them.
+// an id), "load" (process: an id, and any of the load fields), "low-power"
+// (mode: the user's Low Power Mode choice), "activate" (process: an
+// application brought to the front), "fullscreen" (process, on, space: the
+// application's window fills the main screen, in a fullscreen space of its
+// own unless space is false). A process with "count" n becomes "id", "id#2" …
+// "id#n"; exit and load events naming the id address all of them.
+//
+// A "desktop" has no battery and no built-in screen: it runs on mains power
+// from an external display, so it takes no plug, unplug, lid or display
+// events. Processes whose executable sits in an application bundle
+// ("/Applications/Name.app/Contents/MacOS/…", not nested in another bundle
+// or a framework) are the applications the workspace lists; events that
+// bring a process to the front or to fullscreen do nothing to others.
 
 #include <cstdint>
 #include <optional>
@@ -117,6 +135,7 @@ struct ScenarioProcess {
   std::optional<double> efficiencyShare;  // part of its CPU energy on the efficiency cores
   bool compositor = false;                // its GPU work follows the displays (the window server)
   std::optional<std::string> row;  // expected row name, when the machine's own rules would miss it
+  std::optional<std::string> bundleId;  // an application's identifier, when not a well-known one
 };
 
 struct Charger {
@@ -167,7 +186,14 @@ enum class EventType {
   usbDetach,
   externalDisplay,
   load,
+  lowPower,
+  activate,
+  fullscreen,
 };
+
+// When the user wants Low Power Mode: never, always, only on battery, or only
+// on the power adapter.
+enum class LowPowerSetting { never, always, onBattery, onAdapter };
 
 struct Event {
   double at = 0;  // seconds from the scenario start
@@ -177,8 +203,10 @@ struct Event {
   Charger charger;
   USBDevice device;  // attach; only `port` for detach
   AudioOutput output = AudioOutput::speakers;
-  std::string process;  // load changes
+  std::string process;  // load changes, activation, fullscreen
   LoadChange change;
+  LowPowerSetting lowPower = LowPowerSetting::never;
+  bool space = true;  // fullscreen in a space of its own
 };
 
 struct BatterySetup {
@@ -205,6 +233,34 @@ struct PartPowers {
   double memoryBase = 0.16;
   double sleep = 0.11;
   double chargingLoss = 0.04;  // part of the charging power lost as heat
+  // Mean power of the short bursts off the chip: the disk writing, the
+  // radios scanning.
+  double storageBursts = 0.01;
+  double radioBursts = 0.006;
+};
+
+// The kind of Mac.
+enum class MacModel { notched, notchless, desktop };
+
+// The chip's heat: its temperature settles at the ambient temperature plus
+// `perWatt` degrees per watt the machine draws, with time constant `seconds`.
+struct ChipHeat {
+  double perWatt = 2.0;
+  double seconds = 60;
+};
+
+enum class PermissionAnswer { allow, deny, fail };
+enum class PasswordAnswer { grant, cancel, fail, hang };
+enum class LoginItemBehaviour { normal, needsApproval, fail };
+
+// How the user answers the system's prompts and how the system's services
+// behave.
+struct ServiceSetup {
+  PermissionAnswer notifications = PermissionAnswer::allow;
+  std::vector<PasswordAnswer> password{PasswordAnswer::grant};  // one per prompt; the last repeats
+  double passwordSeconds = 6;  // how long the user takes at a prompt
+  LoginItemBehaviour loginItem = LoginItemBehaviour::normal;
+  bool separateSpaces = true;  // each display has its own spaces
 };
 
 struct MachineSetup {
@@ -229,6 +285,10 @@ struct MachineSetup {
   std::vector<std::string> files;                              // extra paths that exist
   std::vector<std::pair<std::string, std::string>> variables;  // the monitor's own environment
   PlatformQuirks platform;
+  MacModel model = MacModel::notched;
+  LowPowerSetting lowPowerMode = LowPowerSetting::never;
+  ChipHeat heat;
+  ServiceSetup services;
 };
 
 // The dates a machine may start at, 2001-01-01 to 2100-01-01 (seconds since

@@ -5,9 +5,9 @@
 
 namespace ebbwise::sim {
 
-// The displays: the built-in panel with the notch (id 1; asleep with the lid
-// closed or the display asleep, and not listed at all in clamshell mode with
-// an external display) and an optional external one (id 2).
+// The displays: the built-in panel (id 1; asleep with the lid closed or the
+// display asleep, and not listed at all in clamshell mode with an external
+// display; a desktop has none) and an optional external one (id 2).
 class SimDisplays final : public sys::Displays {
  public:
   explicit SimDisplays(MachineModel& model) : model_(model) {}
@@ -15,11 +15,14 @@ class SimDisplays final : public sys::Displays {
   std::optional<std::vector<sys::DisplayID>> activeDisplays(std::uint32_t maxDisplays) override;
   bool isBuiltin(sys::DisplayID display) override;
   bool isAsleep(sys::DisplayID display) override;
+  std::optional<std::vector<sys::DisplayID>> onlineDisplays(std::uint32_t maxDisplays) override;
+  std::optional<std::string> displayUUID(sys::DisplayID display) override;
 
   static constexpr sys::DisplayID kBuiltIn = 1;
   static constexpr sys::DisplayID kExternal = 2;
 
  private:
+  bool hasBuiltIn() const;
   MachineModel& model_;
 };
 
@@ -36,6 +39,7 @@ class SimDisplayServices final : public sys::DisplayServices {
   static constexpr const char* kFramework =
       "/System/Library/PrivateFrameworks/DisplayServices.framework/DisplayServices";
   static constexpr int kIllegalArgument = 1001;  // kCGErrorIllegalArgument
+  static constexpr int kCannotComplete = 1004;   // kCGErrorCannotComplete
 
  private:
   MachineModel& model_;

@@ -21,6 +21,8 @@ class SimKeyboardClient final : public sys::KeyboardBrightnessClient {
   // for an unrecognised selector, which is why callers ask first.
   std::optional<sys::Value> copyKeyboardBacklightIDs() override {
     if (!listsIDs_) return std::nullopt;
+    // A keyboard without a backlight is not listed at all.
+    if (!model_.scenario().machine.platform.keyboardBacklight) return sys::Value::array();
     return sys::Value::array({SimCoreBrightness::kKeyboardID});
   }
   float brightnessForKeyboard(std::uint64_t keyboardID) override {

@@ -2,42 +2,95 @@
 
 namespace ebbwise::sim {
 
-std::optional<int> SimProcessInfo::thermalState() {
-  auto lock = model_.sync();
-  return model_.thermalState();
+namespace {
+
+// When Low Power Mode may switch by itself: the user's changes, and the
+// charger coming or going.
+std::vector<double> powerStateTimes(const Scenario& scenario) {
+  std::vector<double> out;
+  for (const Event& e : scenario.events) {
+    if (e.type == EventType::lowPower || e.type == EventType::plug || e.type == EventType::unplug) {
+      out.push_back(e.at);
+    }
+  }
+  return out;  // the events are in time order already
 }
 
-class SimProcessInfo::Watch final : public sys::NotificationSource {
- public:
-  Watch(MachineModel& model, sys::RunLoop& loop, sys::Task callback)
-      : model_(model), loop_(loop), callback_(std::move(callback)) {
-    auto lock = model_.sync();
-    last_ = model_.thermalState();
-    timer_ = loop_.scheduleRepeating(kCheckSeconds, 0, [this] { check(); });
-  }
-  ~Watch() override { loop_.cancel(timer_); }
+}  // namespace
 
- private:
-  void check() {
+SimProcessInfo::SimProcessInfo(MachineModel& model, sys::Clock& clock)
+    : model_(model),
+      watcher_(clock, model.startDate(), powerStateTimes(model.scenario()), [this] { check(); }) {
+  auto lock = model_.sync();
+  lowPower_ = model_.lowPowerMode();
+  thermal_ = model_.thermalLevel();
+}
+
+void SimProcessInfo::bind(sys::RunLoop& loop) {
+  if (poll_ && loop_) loop_->cancel(*poll_);
+  poll_.reset();
+  loop_ = &loop;
+  watcher_.watch(loop);
+  updatePoll();
+}
+
+void SimProcessInfo::updatePoll() {
+  // The sensors are polled only while someone listens for the result.
+  const bool wanted = loop_ && observers_.has(sys::ProcessInfoNotification::thermalStateDidChange);
+  if (wanted && !poll_) {
     {
       auto lock = model_.sync();
-      if (model_.thermalState() == last_) return;
-      last_ = model_.thermalState();
+      thermal_ = model_.thermalLevel();
     }
-    callback_();
+    poll_ = loop_->scheduleRepeating(kThermalPollSeconds, 0, [alive = lifeline_.token(), this] {
+      if (alive.lock()) check();
+    });
+  } else if (!wanted && poll_) {
+    loop_->cancel(*poll_);
+    poll_.reset();
   }
+}
 
-  MachineModel& model_;
-  sys::RunLoop& loop_;
-  sys::Task callback_;
-  int last_ = 0;
-  sys::TaskID timer_ = 0;
-};
+void SimProcessInfo::settingChanged() {
+  check();
+}
 
-std::unique_ptr<sys::NotificationSource> SimProcessInfo::observeThermalState(sys::RunLoop& mainLoop,
-                                                                             sys::Task callback) {
-  if (!callback) return nullptr;
-  return std::make_unique<Watch>(model_, mainLoop, std::move(callback));
+void SimProcessInfo::check() {
+  bool lowPower;
+  int thermal;
+  {
+    auto lock = model_.sync();
+    lowPower = model_.lowPowerMode();
+    thermal = model_.thermalLevel();
+  }
+  const bool powerChanged = lowPower != lowPower_;
+  const bool thermalChanged = thermal != thermal_;
+  lowPower_ = lowPower;
+  thermal_ = thermal;
+  if (powerChanged) observers_.notify(sys::ProcessInfoNotification::powerStateDidChange);
+  if (thermalChanged) observers_.notify(sys::ProcessInfoNotification::thermalStateDidChange);
+}
+
+sys::ThermalState SimProcessInfo::thermalState() {
+  auto lock = model_.sync();
+  return static_cast<sys::ThermalState>(model_.thermalLevel());
+}
+
+bool SimProcessInfo::isLowPowerModeEnabled() {
+  auto lock = model_.sync();
+  return model_.lowPowerMode();
+}
+
+sys::ObserverID SimProcessInfo::addObserver(sys::ProcessInfoNotification name,
+                                            std::function<void()> handler) {
+  const sys::ObserverID id = observers_.add(name, std::move(handler));
+  updatePoll();
+  return id;
+}
+
+void SimProcessInfo::removeObserver(sys::ObserverID id) {
+  observers_.remove(id);
+  updatePoll();
 }
 
 }  // namespace ebbwise::sim

@@ -108,7 +108,10 @@ bool SimProcesses::kill(sys::Pid pid, int signal) {
   // processes do not handle the others.
   constexpr int kEnding[] = {1, 2, 3, 6, 9, 15};
   if (std::find(std::begin(kEnding), std::end(kEnding), signal) == std::end(kEnding)) return true;
-  return model_.kill(i);
+  const bool ended = model_.kill(i);
+  lock.unlock();
+  if (ended && ended_) ended_();
+  return ended;
 }
 
 }  // namespace ebbwise::sim

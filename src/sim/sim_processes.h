@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "sim/machine_model.h"
 #include "sys/processes.h"
 
@@ -27,11 +29,15 @@ class SimProcesses final : public sys::Processes {
 
   static constexpr std::uint32_t kNoTerminal = 0xFFFFFFFF;  // NODEV
 
+  // Called (without the model's lock) after a signal ended a process.
+  void onEnded(std::function<void()> listener) { ended_ = std::move(listener); }
+
  private:
   const SimProcess* live(sys::Pid pid, int* index = nullptr) const;
   const SimProcess* readable(sys::Pid pid) const;
 
   MachineModel& model_;
+  std::function<void()> ended_;
 };
 
 }  // namespace ebbwise::sim

@@ -46,7 +46,8 @@ std::vector<RegistryEntry> SimRegistry::matchingServices(std::string_view classN
   auto lock = model_.sync();
   std::vector<RegistryEntry> out;
   const bool any = className == "IOService";
-  if (any || className == "AppleSmartBattery" || className == "IOPMPowerSource") {
+  const bool battery = model_.scenario().machine.model != MacModel::desktop;
+  if (battery && (any || className == "AppleSmartBattery" || className == "IOPMPowerSource")) {
     out.push_back(kBattery);
   }
   if (any || className == "IOAccelerator" ||
@@ -62,7 +63,10 @@ std::vector<RegistryEntry> SimRegistry::matchingServices(std::string_view classN
 }
 
 std::optional<Value> SimRegistry::entryProperties(RegistryEntry entry) const {
-  if (entry == kBattery) return batteryProperties(model_);
+  if (entry == kBattery) {
+    if (model_.scenario().machine.model == MacModel::desktop) return std::nullopt;
+    return batteryProperties(model_);
+  }
   if (entry == kAccelerator) {
     const double busy = std::min(1.0, model_.partWatts(Part::gpu) / kGpuReferenceWatts);
     return Value{{"IOClass", acceleratorClass(model_.scenario().machine.chip)},

@@ -77,6 +77,12 @@ bool SimSMC::hasKey(std::uint32_t code) const {
     const MachineSetup& m = model_.scenario().machine;
     return m.platform.hasChargerPowerKey(m.chip);
   }
+  // A desktop has no battery to measure.
+  if (model_.scenario().machine.model == MacModel::desktop &&
+      (code == sys::fourCharCode("TB0T") || code == sys::fourCharCode("BNum") ||
+       code == sys::fourCharCode("B0AC"))) {
+    return false;
+  }
   return std::any_of(kKeys.begin(), kKeys.end(), [&](const Key& k) { return k.code == code; });
 }
 

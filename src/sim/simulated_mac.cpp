@@ -4,23 +4,31 @@
 
 #include "sim/machine_model.h"
 #include "sim/sim_audio.h"
+#include "sim/sim_audio_engine.h"
+#include "sim/sim_desktop.h"
 #include "sim/sim_displays.h"
 #include "sim/sim_environment.h"
 #include "sim/sim_io_report.h"
 #include "sim/sim_keyboard.h"
+#include "sim/sim_login_item.h"
+#include "sim/sim_notifications.h"
 #include "sim/sim_power_sources.h"
+#include "sim/sim_privileged_scripts.h"
 #include "sim/sim_process_info.h"
 #include "sim/sim_processes.h"
 #include "sim/sim_registry.h"
+#include "sim/sim_screens.h"
 #include "sim/sim_script_runner.h"
 #include "sim/sim_smc.h"
 #include "sim/sim_tool_runner.h"
+#include "sim/sim_windows.h"
+#include "sim/sim_workspace.h"
 #include "sys/in_memory_user_defaults.h"
 
 namespace ebbwise::sim {
 
 struct SimulatedMac::Services {
-  explicit Services(MachineModel& m)
+  Services(MachineModel& m, sys::Clock& clock)
       : registry(m),
         processes(m),
         smc(m),
@@ -30,10 +38,30 @@ struct SimulatedMac::Services {
         coreBrightness(m),
         audio(m),
         environment(m),
+        windows(m),
+        audioEngines(m),
+        desktop(m),
+        workspace(m, desktop, clock),
+        processInfo(m, clock),
+        notifications(m.scenario().machine.services.notifications, clock),
+        privilegedScripts(m, processInfo),
+        loginItem(m.scenario().machine.services.loginItem),
+        screens(m, desktop, clock),
+        windowServer(m, desktop),
         toolRunner(m),
         powerSources(m),
-        scriptRunner(m.scenario()),
-        processInfo(m) {}
+        scriptRunner(m.scenario()) {
+    processes.onEnded([this] { workspace.processEnded(); });
+  }
+
+  // Services that answer or notify later do it on the loop they serve.
+  void bind(sys::RunLoop& loop) {
+    workspace.bind(loop);
+    processInfo.bind(loop);
+    notifications.bind(loop);
+    privilegedScripts.bind(loop);
+    screens.bind(loop);
+  }
 
   SimRegistry registry;
   SimProcesses processes;
@@ -44,22 +72,33 @@ struct SimulatedMac::Services {
   SimCoreBrightness coreBrightness;
   SimAudio audio;
   SimEnvironment environment;
+  SimWindows windows;
+  SimAudioEngines audioEngines;
+  sys::InMemoryUserDefaults userDefaults;
+  SimDesktop desktop;
+  SimWorkspace workspace;
+  SimProcessInfo processInfo;
+  SimUserNotificationCenter notifications;
+  SimPrivilegedScriptRunner privilegedScripts;
+  SimLoginItemService loginItem;
+  SimUpdater updater;
+  SimScreens screens;
+  SimWindowServer windowServer;
   SimToolRunner toolRunner;
   SimPowerSources powerSources;
   SimScriptRunner scriptRunner;
-  SimProcessInfo processInfo;
-  sys::InMemoryUserDefaults userDefaults;
 };
 
 SimulatedMac::SimulatedMac(Scenario scenario, sys::Clock& clock)
     : clock_(clock),
       model_(std::make_unique<MachineModel>(std::move(scenario), clock)),
-      services_(std::make_unique<Services>(*model_)) {}
+      services_(std::make_unique<Services>(*model_, clock)) {}
 
 SimulatedMac::~SimulatedMac() = default;
 
 sys::Platform SimulatedMac::platform(sys::RunLoop& runLoop) {
   auto& s = *services_;
+  s.bind(runLoop);
   return sys::Platform{.clock = clock_,
                        .runLoop = runLoop,
                        .environment = s.environment,
@@ -73,9 +112,26 @@ sys::Platform SimulatedMac::platform(sys::RunLoop& runLoop) {
                        .audio = s.audio,
                        .toolRunner = s.toolRunner,
                        .userDefaults = s.userDefaults,
+                       .windows = s.windows,
+                       .audioEngines = s.audioEngines,
+                       .notifications = s.notifications,
+                       .workspace = s.workspace,
+                       .processInfo = s.processInfo,
+                       .windowServer = s.windowServer,
+                       .screens = s.screens,
+                       .privilegedScripts = s.privilegedScripts,
+                       .loginItem = s.loginItem,
+                       .updater = s.updater,
                        .powerSources = s.powerSources,
-                       .scriptRunner = s.scriptRunner,
-                       .processInfo = s.processInfo};
+                       .scriptRunner = s.scriptRunner};
+}
+
+SimWindows& SimulatedMac::windows() {
+  return services_->windows;
+}
+
+sys::UserDefaults& SimulatedMac::userDefaults() {
+  return services_->userDefaults;
 }
 
 const Scenario& SimulatedMac::scenario() const {
@@ -139,6 +195,11 @@ double SimulatedMac::trueSystemWatts() {
   return model_->systemWatts();
 }
 
+double SimulatedMac::truePartWatts(Part part) {
+  auto lock = model_->sync();
+  return model_->partWatts(part);
+}
+
 void SimulatedMac::setVariable(std::string name, std::string value) {
   services_->environment.setVariable(std::move(name), std::move(value));
 }
@@ -182,8 +243,37 @@ sys::ScriptRunner& SimulatedMac::scriptRunner() {
 sys::ProcessInfo& SimulatedMac::processInfo() {
   return services_->processInfo;
 }
-sys::UserDefaults& SimulatedMac::userDefaults() {
-  return services_->userDefaults;
+void SimulatedMac::announceSleep() {
+  services_->workspace.announceSleep();
+}
+
+void SimulatedMac::announceWake() {
+  services_->workspace.announceWake();
+}
+
+std::vector<sys::DeliveredNotification> SimulatedMac::notificationHistory() const {
+  return services_->notifications.history();
+}
+
+std::vector<std::string> SimulatedMac::openedURLs() const {
+  return services_->workspace.openedURLs();
+}
+
+int SimulatedMac::passwordPrompts() const {
+  return services_->privilegedScripts.prompts();
+}
+
+int SimulatedMac::loginItemRegistrations() const {
+  return services_->loginItem.registrations();
+}
+
+bool SimulatedMac::updaterStarted() const {
+  return services_->updater.started();
+}
+
+double SimulatedMac::chipTemperatureC() {
+  auto lock = model_->sync();
+  return model_->chipTemperatureC();
 }
 
 }  // namespace ebbwise::sim

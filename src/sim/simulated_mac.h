@@ -83,6 +83,7 @@
 namespace ebbwise::sim {
 
 class MachineModel;
+class SimWindows;
 
 // A span the machine sleeps through; the driver suspends its run loop over
 // it (the loop's tick counter does not run meanwhile).
@@ -141,6 +142,8 @@ class SimulatedMac {
   double trueMinutesToEmpty();
   // The whole system's power at this instant.
   double trueSystemWatts();
+  // One part's power at this instant.
+  double truePartWatts(Part part);
 
   // Sets one of the monitor's own environment variables (for example where
   // it keeps its data); call before handing out the platform.
@@ -159,8 +162,27 @@ class SimulatedMac {
   sys::PowerSources& powerSources();
   sys::ScriptRunner& scriptRunner();
   sys::ProcessInfo& processInfo();
-  // The user's settings on this machine, kept for as long as it exists.
+  // The user's side of the windows: key presses and clicks come from here.
+  SimWindows& windows();
+  // The monitor's settings, kept in memory for the machine's life.
   sys::UserDefaults& userDefaults();
+
+  // The machine is about to sleep, or has woken: the workspace tells its
+  // observers. The driver that suspends the loop over a sleep calls these,
+  // from a task on the loop.
+  void announceSleep();
+  void announceWake();
+
+  // What the machine's services did, for checking against: every
+  // notification shown (replaced ones included), every address opened, the
+  // password prompts shown, the successful login-item registrations,
+  // whether the update framework started, and the chip's temperature now.
+  std::vector<sys::DeliveredNotification> notificationHistory() const;
+  std::vector<std::string> openedURLs() const;
+  int passwordPrompts() const;
+  int loginItemRegistrations() const;
+  bool updaterStarted() const;
+  double chipTemperatureC();
 
  private:
   struct Services;

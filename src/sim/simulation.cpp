@@ -20,12 +20,18 @@ Simulation::Simulation(Scenario scenario) : start_(startOf(scenario)), loop_(sta
   mac_ = std::make_unique<SimulatedMac>(std::move(scenario), loop_.clock());
   for (const SleepSpan& span : mac_->sleeps()) {
     loop_.scheduleAfter(span.start - loop_.now(), [this, end = span.end] {
+      mac_->announceSleep();
       // Run late (after a hibernation that covered its start), a sleep lasts
       // only what is left of it.
       loop_.suspend(end - loop_.now());
       // A battery that ran out meanwhile keeps the machine off: nothing due
-      // may run at the wake.
-      if (mac_->hibernating()) loop_.stop();
+      // may run at the wake, which comes when a charger revives it.
+      if (mac_->hibernating()) {
+        off_ = true;
+        loop_.stop();
+      } else {
+        mac_->announceWake();
+      }
     });
   }
 }
@@ -46,8 +52,12 @@ void Simulation::runUntil(sys::Date end) {
     const sys::Date boundary = std::max(mac_->nextChange(), now) + kPastBoundary;
     const sys::Date target = std::min(end, boundary);
     if (mac_->hibernating()) {
+      if (!off_) mac_->announceSleep();  // an empty battery puts it to sleep too
+      off_ = true;
       loop_.suspend(target - now);
     } else {
+      if (off_) mac_->announceWake();
+      off_ = false;
       loop_.runUntil(target);
     }
     if (!(loop_.now() > now)) return;  // the end, to the clock's resolution

@@ -38,6 +38,7 @@ class Simulation {
   sys::Date start_;
   sys::VirtualRunLoop loop_;
   std::unique_ptr<SimulatedMac> mac_;
+  bool off_ = false;  // hibernating, its sleep told but not yet its wake
 };
 
 }  // namespace ebbwise::sim

@@ -112,7 +112,10 @@ struct TruthInterval : EnergyTotals {
 struct RowSnapshot {
   double seconds = 0;  // since the scenario started
   double systemJoules = 0;
+  PartArray parts{};
   std::vector<RowTruth> rows;
+
+  double part(Part p) const { return parts[static_cast<std::size_t>(p)]; }
 };
 
 // `later` minus `earlier`; processes are matched by pid and start ticks, rows

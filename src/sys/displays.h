@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,6 +22,13 @@ class Displays {
   virtual bool isBuiltin(DisplayID display) = 0;
   // CGDisplayIsAsleep.
   virtual bool isAsleep(DisplayID display) = 0;
+  // CGGetOnlineDisplayList with room for `maxDisplays`: the displays that are
+  // active, mirrored or asleep (a built-in panel switched off by its closed
+  // lid is not among them); nothing when the call fails.
+  virtual std::optional<std::vector<DisplayID>> onlineDisplays(std::uint32_t maxDisplays) = 0;
+  // CGDisplayCreateUUIDFromDisplayID and CFUUIDCreateString: the display's
+  // UUID in upper-case hex with dashes; nothing for an unknown display.
+  virtual std::optional<std::string> displayUUID(DisplayID display) = 0;
 };
 
 // The two DisplayServices entry points, as C functions returning 0 on success.

@@ -70,6 +70,10 @@ class NullPlatform {
     }
     bool isBuiltin(DisplayID) override { return false; }
     bool isAsleep(DisplayID) override { return false; }
+    std::optional<std::vector<DisplayID>> onlineDisplays(std::uint32_t) override {
+      return std::nullopt;
+    }
+    std::optional<std::string> displayUUID(DisplayID) override { return std::nullopt; }
   };
   class NullDisplayServices final : public DisplayServices {
    public:
@@ -108,6 +112,15 @@ class NullPlatform {
   NullAudio audio_;
   NoToolRunner toolRunner_;
   NoUserDefaults userDefaults_;
+  // Answers of the services that answer later come on the caller's loop.
+  NoUserNotificationCenter notifications_{&runLoop_};
+  NoWorkspace workspace_{&runLoop_};
+  NoProcessInfo processInfo_;
+  NoWindowServer windowServer_;
+  NoScreens screens_;
+  NoPrivilegedScriptRunner privilegedScripts_{&runLoop_};
+  NoLoginItemService loginItem_;
+  NoUpdater updater_;
 };
 
 }  // namespace ebbwise::sys

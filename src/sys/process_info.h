@@ -1,39 +1,52 @@
 #pragma once
 
-#include <memory>
-#include <optional>
+#include <functional>
 
-#include "sys/notification_source.h"
-#include "sys/run_loop.h"
+#include "sys/observers.h"
 
 namespace ebbwise::sys {
 
-// What the system tells a process about the machine it runs on.
+// NSProcessInfoThermalState: how hard the system is working to keep cool.
+enum class ThermalState { nominal = 0, fair = 1, serious = 2, critical = 3 };
+
+// The process-information notifications the system observes.
+enum class ProcessInfoNotification {
+  thermalStateDidChange,  // NSProcessInfoThermalStateDidChangeNotification
+  powerStateDidChange,    // NSProcessInfoPowerStateDidChangeNotification (Low Power Mode)
+};
+
+// NSProcessInfo's view of the machine's state. Notifications arrive on the
+// main run loop, after the state they announce can be read.
 class ProcessInfo {
  public:
   virtual ~ProcessInfo() = default;
 
-  // How hard the system works to keep cool: 0 nominal, 1 fair, 2 serious
-  // (it slows down), 3 critical. Nothing when the system does not say.
-  virtual std::optional<int> thermalState() = 0;
+  virtual ThermalState thermalState() = 0;
+  // isLowPowerModeEnabled: whether Low Power Mode is in effect now.
+  virtual bool isLowPowerModeEnabled() = 0;
 
-  // Runs `callback` on `mainLoop` each time the thermal state changes, until
-  // the returned source is destroyed. Nothing when it cannot be observed.
-  virtual std::unique_ptr<NotificationSource> observeThermalState(RunLoop& mainLoop,
-                                                                  Task callback) = 0;
+  virtual ObserverID addObserver(ProcessInfoNotification name, std::function<void()> handler) = 0;
+  // Unknown ids are ignored.
+  virtual void removeObserver(ObserverID id) = 0;
 };
 
-// A platform that says nothing about itself.
+// A system that never reports heat or Low Power Mode.
 class NoProcessInfo final : public ProcessInfo {
  public:
-  std::optional<int> thermalState() override { return std::nullopt; }
-  std::unique_ptr<NotificationSource> observeThermalState(RunLoop&, Task) override {
-    return nullptr;
+  ThermalState thermalState() override { return ThermalState::nominal; }
+  bool isLowPowerModeEnabled() override { return false; }
+  ObserverID addObserver(ProcessInfoNotification, std::function<void()>) override {
+    return ++last_;
   }
+  void removeObserver(ObserverID) override {}
+
   static NoProcessInfo& instance() {
     static NoProcessInfo none;
     return none;
   }
+
+ private:
+  ObserverID last_ = 0;
 };
 
 }  // namespace ebbwise::sys

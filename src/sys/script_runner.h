@@ -5,16 +5,9 @@
 #include <string_view>
 #include <utility>
 
+#include "sys/script_error.h"
+
 namespace ebbwise::sys {
-
-// Why a script did not run to the end: the script system's error number and,
-// when it gave one, its message.
-struct ScriptError {
-  int number = 0;
-  std::optional<std::string> message;
-
-  friend bool operator==(const ScriptError&, const ScriptError&) = default;
-};
 
 // What one run of a script gave: its result as text (absent when the result
 // has no text form, such as a list), or the error that stopped it.

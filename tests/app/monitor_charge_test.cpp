@@ -47,9 +47,18 @@ sys::Platform withTools(const sys::Platform& p, sys::ToolRunner& tools) {
                        .audio = p.audio,
                        .toolRunner = tools,
                        .userDefaults = p.userDefaults,
+                       .windows = p.windows,
+                       .audioEngines = p.audioEngines,
+                       .notifications = p.notifications,
+                       .workspace = p.workspace,
+                       .processInfo = p.processInfo,
+                       .windowServer = p.windowServer,
+                       .screens = p.screens,
+                       .privilegedScripts = p.privilegedScripts,
+                       .loginItem = p.loginItem,
+                       .updater = p.updater,
                        .powerSources = p.powerSources,
-                       .scriptRunner = p.scriptRunner,
-                       .processInfo = p.processInfo};
+                       .scriptRunner = p.scriptRunner};
 }
 
 TEST(MonitorChargeTest, APowerSourceChangeTicksAtOnceThenEverySecond) {

@@ -118,3 +118,46 @@ TEST(ReportCommand, SaysOnceThatTheHistoryCannotBeKeptAndGoesOn) {
 
 }  // namespace
 }  // namespace ebbwise
+
+namespace ebbwise {
+namespace {
+
+TEST(ReportCommand, CalibratesAtTheStartAndSaysWhatItLearned) {
+  TempFolder folder;
+  DataFolderEnvironment host(folder.file("data"));
+  ReportOptions options = simulated(std::nullopt, true);
+  options.calibrate = true;
+  CommandResult result = runReport(options, host);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  sys::Value report = sys::Value::parse(result.out);
+  const sys::Value& calibration = report["calibration"];
+  EXPECT_EQ(calibration["screen"].size(), 5u);
+  EXPECT_TRUE(calibration["keyboardFullWatts"].is_number());
+  // The default machine plays music from the start.
+  EXPECT_EQ(calibration["speakerNote"],
+            "Your speakers are already on (kept on by Spotify), so they couldn't be measured. "
+            "Ebbwise will measure them the next time they turn off.");
+  EXPECT_TRUE(calibration["error"].is_null());
+  bool screenRow = false;
+  for (const sys::Value& row : report["rows"]) {
+    if (row["name"] == "Screen") {
+      screenRow = true;
+      EXPECT_TRUE(row["trueWatts"].is_number());
+    } else if (row["name"] != "Keyboard light" && row["name"] != "Speakers") {
+      EXPECT_FALSE(row.contains("trueWatts")) << row["name"];
+    }
+  }
+  EXPECT_TRUE(screenRow);
+
+  options.json = false;
+  std::string table = runReport(options, host).out;
+  EXPECT_NE(table.find("Calibration\n  Screen          0.00 W at 10 %"), std::string::npos)
+      << table;
+
+  options.calibrate = false;
+  options.json = true;
+  EXPECT_FALSE(sys::Value::parse(runReport(options, host).out).contains("calibration"));
+}
+
+}  // namespace
+}  // namespace ebbwise

@@ -156,15 +156,17 @@ TEST(AccessoriesTest, HeatFollowsLoadAndCharging) {
   auto parsed = Scenario::embedded("summer-render");
   ASSERT_TRUE(parsed) << parsed.error;
   Simulation simulation(*parsed.scenario);
-  sys::ProcessInfo& info = simulation.mac().processInfo();
+  // The machine's services notify on the loop they were handed out for.
+  sys::ProcessInfo& info = simulation.platform().processInfo;
   int changes = 0;
-  auto observer = info.observeThermalState(simulation.loop(), [&] { ++changes; });
-  EXPECT_EQ(info.thermalState(), 0);
+  const sys::ObserverID observer = info.addObserver(
+      sys::ProcessInfoNotification::thermalStateDidChange, [&] { ++changes; });
+  EXPECT_EQ(info.thermalState(), sys::ThermalState::nominal);
   int hottest = 0;
   double warmest = 0;
   for (int minute = 0; minute < 100; ++minute) {
     simulation.runFor(60);
-    hottest = std::max(hottest, info.thermalState().value_or(-1));
+    hottest = std::max(hottest, static_cast<int>(info.thermalState()));
     warmest = std::max(warmest,
                        BatteryReading::read(simulation.mac().registry())->temperatureC.value_or(0));
   }
@@ -172,7 +174,8 @@ TEST(AccessoriesTest, HeatFollowsLoadAndCharging) {
   EXPECT_GT(warmest, 40);
   EXPECT_GT(changes, 0);
   simulation.runFor(20 * 60);  // the render is over
-  EXPECT_EQ(info.thermalState(), 0);
+  EXPECT_EQ(info.thermalState(), sys::ThermalState::nominal);
+  info.removeObserver(observer);
 }
 
 TEST(AccessoriesTest, CapacityEstimatesWanderAroundTheTruth) {

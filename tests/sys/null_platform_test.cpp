@@ -20,8 +20,7 @@ TEST(NullPlatformTest, ChargingDeviceAndScriptServicesAreAbsent) {
   EXPECT_EQ(platform.powerSources.copyInfo(), std::nullopt);
   EXPECT_EQ(platform.powerSources.copyList(PowerSourcesBlob{}), std::nullopt);
   EXPECT_EQ(platform.powerSources.createRunLoopSource(loop, [] {}), nullptr);
-  EXPECT_EQ(platform.processInfo.thermalState(), std::nullopt);
-  EXPECT_EQ(platform.processInfo.observeThermalState(loop, [] {}), nullptr);
+  EXPECT_EQ(platform.processInfo.thermalState(), ThermalState::nominal);
   const ScriptResult script = platform.scriptRunner.run("return 1");
   ASSERT_TRUE(script.error);
   EXPECT_EQ(script.error->number, ScriptRunner::kCannotRun);
