@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
                "Print the report as one JSON object (in simulation it carries the true\n"
                "figures beside the measured ones: trueSystemJoules, trueMinutesLeft,\n"
                "minutesLeftError (how far the time left is off) and trueJoules for each\n"
-               "app)");
+               "app); charge, devices, usbDevices and mediaSites describe charging and\n"
+               "what hangs off the Mac");
 
   app.add_flag("--calibrate", calibrate,
                "Measure the screen, keyboard light and speakers at the start of the run\n"
