@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/range_figures.h"
 #include "history/store.h"
 
 namespace {
@@ -163,5 +164,24 @@ BENCHMARK(BM_DrainedJoules)->Arg(1)->Arg(7)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SecondsOnBattery)->Arg(1)->Arg(7)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AppJoulesOnBattery)->Arg(1)->Arg(7)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BatteryPoints)->Arg(1)->Arg(7)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+namespace {
+
+// The panel's 7-day (and 24-hour) view: every query of a range reload, the
+// shares and the percent line thinned to 400 points.
+void BM_RangeReload(benchmark::State& state) {
+  Store store(ninetyDays());
+  const auto range = state.range(0) == 7 ? ebbwise::HistoryRange::week : ebbwise::HistoryRange::day;
+  std::size_t points = 0;
+  for (auto _ : state) {
+    ebbwise::RangeFigures figures = ebbwise::RangeFigures::fromStore(range, store, kEnd);
+    points = figures.history.size();
+    benchmark::DoNotOptimize(figures);
+  }
+  state.counters["points"] = static_cast<double>(points);
+}
+BENCHMARK(BM_RangeReload)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond);
 
 }  // namespace

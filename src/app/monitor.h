@@ -7,45 +7,59 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "accounting/energy_split.h"
+#include "accounting/heavy_app_alert.h"
 #include "accounting/session.h"
 #include "accounting/tracker.h"
+#include "app/charger_and_devices.h"
+#include "app/chart_history.h"
+#include "app/defaults_writer.h"
+#include "app/history_range.h"
+#include "app/monitor_settings.h"
+#include "app/tab_checks.h"
 #include "calibration/hardware_measuring.h"
+#include "history/history_record.h"
 #include "history/store.h"
 #include "sensors/hardware/keyboard_light.h"
 #include "sensors/hardware/screen.h"
 #include "sensors/power/battery_reading.h"
-#include "sys/platform.h"
-
-#include "app/charger_and_devices.h"
-#include "app/tab_checks.h"
 #include "sensors/power/capacity_average.h"
 #include "sensors/power/charge_flow.h"
 #include "sensors/power/live_charge.h"
 #include "sensors/power/smart_charging.h"
+#include "sys/platform.h"
 
 namespace ebbwise {
 
 // The application model: owns the tracker, drives it every 5 seconds on the
-// platform's main loop and publishes what the displays show. Everything runs
-// on the main loop's thread. Published state is plain members; `changes`
-// goes up whenever a tick publishes, so observers know when to redraw.
+// platform's main loop, keeps the user's settings and publishes what the
+// displays show. Everything runs on the main loop's thread. Published state
+// is plain members; `changes` goes up whenever something is published, so
+// observers know when to redraw.
 class Monitor {
  public:
   static constexpr double kTickTolerance = 1.0;  // seconds a tick may come late
   static constexpr std::size_t kRowLimit = 5;    // app rows in the live breakdown
   static constexpr double kRowMinWatts = 0.1;
-  // After a power-source change: this many extra ticks, this far apart.
+  // After a power-source change or a wake: this many extra ticks, this far apart.
   static constexpr int kFastTicks = 10;
   static constexpr double kFastTickSeconds = 1.0;
+  // The fullscreen poll.
+  static constexpr double kFullscreenSeconds = 0.5;
+  static constexpr double kFullscreenTolerance = 0.15;
+  // The chart records nothing this long after launch, while the tracker's
+  // windows fill.
+  static constexpr double kChartWarmUpSeconds = 10;
   // Where the capacity average is kept between runs.
   static constexpr const char* kCapacityKey = "capacityAverage";
 
-  // Builds the tracker over the platform's default readers with `store` as
-  // its history, ticks once so the first figures exist, and starts the tick
-  // timer.
+  // Loads the settings, builds the tracker over the platform's default
+  // readers with `store` as its history (a null store keeps nothing), wires
+  // the power-source, workspace and system notifications and the fullscreen
+  // poll, ticks once so the first figures exist, and starts the tick timer.
   Monitor(const sys::Platform& platform, std::unique_ptr<Store> store);
   ~Monitor();
   Monitor(const Monitor&) = delete;
@@ -70,8 +84,8 @@ class Monitor {
   // running; the 5-second timer goes on meanwhile.
   void scanFastForAWhile();
 
-  // The panel opened or closed. While it is open every tick keeps the
-  // accessory list fresh.
+  // The panel opened or closed. Opening it reloads the history range and the
+  // accessory list; while it is open every tick keeps the accessories fresh.
   void setPanelOpen(bool open);
 
   // Net power into the battery as the last tick published it: on the charger
@@ -84,7 +98,55 @@ class Monitor {
     return power.heatWarnings(thermalState, battery);
   }
 
+  // Settings. Each change is stored at once (only when it is a change); a
+  // threshold that is not a finite number of watts above zero is refused and
+  // the previous one kept.
+  const MonitorSettings& settings() const { return settings_; }
+  void setShowInMenuBar(bool show);
+  void setUnit(PowerUnit unit);
+  void setLineTheme(LineTheme theme);
+  void setFullscreenStyle(FullscreenStyle style);
+  void setMenuBarStyle(MenuBarStyle style);
+  void setDemoNotch(bool on);
+  void setAlertsOn(bool on);
+  bool setAlertWatts(double watts);
+  bool showHideBatteryIconTip() const { return !settings_.batteryIconTipDone; }
+  void hideBatteryIconTip();
+  // Whether the notch is shown; also decides whether the menu-bar item is.
+  bool hasNotch() const { return hasNotch_; }
+  void setHasNotch(bool present);
+  // Opening the application at login, as the login-item service has it.
+  // Failures of the service are ignored.
+  bool launchAtLogin() const;
+  void setLaunchAtLogin(bool on);
+  // What the settings and stored models cost the disk so far.
+  const DefaultsWriter& defaultsWriter() const { return defaults_; }
+
+  // The history range the panel shows; choosing one reloads its figures. A
+  // name that is no range selects the on-battery range and returns false.
+  HistoryRange range() const { return range_; }
+  void setRange(HistoryRange range);
+  bool setRange(std::string_view name);
+  // Fills `history`, `shares`, `rangeSeconds`, `rangeJoules` and
+  // `rangeAppJoules` for the selected range.
+  void reloadHistory();
+
+  // The dominant hue of a row's icon, for the chart's colours; without one
+  // every row gets a neutral slot.
+  void setIconHueLookup(ChartHistory::HueLookup lookup) { iconHue_ = std::move(lookup); }
+
+  struct LowPowerEvent {
+    sys::Date at;
+    bool on = false;
+    friend bool operator==(const LowPowerEvent&, const LowPowerEvent&) = default;
+  };
+  struct RaisedAlert {
+    sys::Date at;
+    HeavyAppAlert alert;
+  };
+
   // Published state.
+  const sys::Date launchedAt;
   std::optional<sys::Date> lastTickAt;
   std::optional<BatteryReading> battery;
   std::optional<Session> session;
@@ -95,7 +157,18 @@ class Monitor {
   std::optional<double> brightness;
   std::vector<RowWatts> nowRows;
   std::map<std::string, double> nowRowWatts;
+  // Live watts of each row of the selected range's list.
+  EnergySplit::WattsByName rowWatts;
   std::uint64_t changes = 0;
+
+  // The selected range's figures.
+  std::vector<BatteryPoint> history;
+  std::vector<AppShare> shares;
+  double rangeSeconds = 0;
+  double rangeJoules = 0;
+  std::unordered_map<std::string, double> rangeAppJoules;
+  // The live chart of the last 15 minutes.
+  ChartHistory chart;
 
   // Charge state.
   LiveCharge liveCharge;
@@ -103,28 +176,58 @@ class Monitor {
   std::optional<ChargeFlow> chargeFlow;        // on the charger, once its input is measured
   std::optional<SmartCharging> smartCharging;  // on the charger
   int thermalState = 0;
+  bool lowPowerOn = false;
+  // Switches of Low Power Mode seen while running, for the chart's last 15 minutes.
+  std::vector<LowPowerEvent> lowPowerEvents;
+  bool isFullscreen = false;
   std::vector<HardwareReading::USBDevice> usbRows;  // what the USB-C ports power
   bool panelOpen = false;
+  // Heavy-app alerts the tracker raised while alerts were on.
+  std::vector<RaisedAlert> raisedAlerts;
   // The charging flag, the charger's maker, USB names and accessories.
   ChargerAndDevices power;
   // Browsers playing sound and the media sites open in them.
   TabChecks tabs;
 
  private:
+  void loadSettings();
+  void wire();
   void watchPowerSource();
-  void watchThermalState();
+  void watchWorkspace();
+  void watchProcessInfo();
+  void setLowPowerOn(bool on);
   void published();
+  void requestNotificationPermission();
+  void storeSetting(const char* key, sys::Value value);
+
+  // The steps of a tick that act on the published figures.
+  void notify(const HeavyAppAlert& alert);
+  void refreshSessionShares();
+  void followPlayingApps(sys::Date now);
+  HardwareReading hardwareForSplit(const BatteryReading& reading, bool speakersOn);
+  void recordForChart();
+  void recordSinceCharge(const BatteryReading& reading);
+  void refreshDetails();
+  void checkFullscreen();
+  void forgetExitedStops();
 
   sys::Platform platform_;
+  DefaultsWriter defaults_;
+  MonitorSettings settings_;
+  bool hasNotch_ = false;
+  HistoryRange range_ = HistoryRange::session;
   std::unique_ptr<Tracker> tracker_;
   std::unique_ptr<HardwareMeasuring> hardware_;
   Screen screen_;
   KeyboardLight keyboardLight_;
+  ChartHistory::HueLookup iconHue_;
   sys::TaskID timer_ = 0;
+  sys::TaskID fullscreenTimer_ = 0;
   sys::TaskID fastTicks_ = 0;
   int fastTicksLeft_ = 0;
   std::unique_ptr<sys::NotificationSource> powerSourceLoop_;
-  sys::ObserverID thermalObserver_ = 0;
+  std::vector<sys::ObserverID> workspaceObservers_;
+  std::vector<sys::ObserverID> processInfoObservers_;
   std::function<void()> tickObserver_;
 };
 

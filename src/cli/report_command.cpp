@@ -1,5 +1,6 @@
 #include "cli/report_command.h"
 
+#include "app/app_startup.h"
 #include "app/calibration_outcome.h"
 #include "app/monitor.h"
 #include "app/session_report.h"
@@ -53,7 +54,11 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host)
   std::unique_ptr<Store> store = scratchStore(simulation.mac(), scratch);
   const std::string historyNotice =
       HistoryNotice::about(store.get(), ScratchHistory::simulatorFolder(host)).value_or("");
-  Monitor monitor(simulation.platform(), std::move(store));
+  // The simulated Mac launches the application as a real one would, and one
+  // that cannot show the notch display turns it away.
+  AppStartup startup(simulation.platform(), std::move(store));
+  if (auto refusal = startup.finishLaunching()) return CommandResult{1, "", refusal->text()};
+  Monitor& monitor = startup.monitor();
   // The report shows what the panel shows, so it keeps the panel's figures fresh.
   monitor.setPanelOpen(true);
   SessionTruth truth(simulation.mac(), monitor);

@@ -17,4 +17,14 @@ void InMemoryUserDefaults::removeObject(std::string_view key) {
   if (const auto it = values_.find(key); it != values_.end()) values_.erase(it);
 }
 
+std::optional<Value> InMemoryUserDefaults::persistentDomain(std::string_view name) {
+  const auto it = domains_.find(name);
+  if (it == domains_.end()) return std::nullopt;
+  return it->second;
+}
+
+void InMemoryUserDefaults::setPersistentDomain(std::string name, Value domain) {
+  domains_.insert_or_assign(std::move(name), std::move(domain));
+}
+
 }  // namespace ebbwise::sys

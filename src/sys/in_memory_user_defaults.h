@@ -14,9 +14,15 @@ class InMemoryUserDefaults final : public UserDefaults {
   std::optional<Value> object(std::string_view key) override;
   void setObject(std::string_view key, Value value) override;
   void removeObject(std::string_view key) override;
+  std::optional<Value> persistentDomain(std::string_view name) override;
+
+  // What another application identity stored (a dictionary), as if it had run
+  // on this machine before.
+  void setPersistentDomain(std::string name, Value domain);
 
  private:
   std::map<std::string, Value, std::less<>> values_;
+  std::map<std::string, Value, std::less<>> domains_;
 };
 
 }  // namespace ebbwise::sys

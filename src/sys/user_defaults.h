@@ -26,6 +26,11 @@ class UserDefaults {
 
   virtual void removeObject(std::string_view key) = 0;
 
+  // persistentDomain(forName:): every key another application identity
+  // stored, as a dictionary; nothing when that identity stored nothing or
+  // the store cannot see other identities.
+  virtual std::optional<Value> persistentDomain(std::string_view) { return std::nullopt; }
+
   // The platform's typed reads. `boolValue`: a boolean as it is, a number
   // when it is not zero, a string when it reads "true" or "yes" in any case
   // or begins with a non-zero integer; false otherwise and when missing.

@@ -161,3 +161,22 @@ TEST(ReportCommand, CalibratesAtTheStartAndSaysWhatItLearned) {
 
 }  // namespace
 }  // namespace ebbwise
+
+namespace ebbwise {
+namespace {
+
+TEST(ReportCommand, AMacWithoutANotchIsTurnedAway) {
+  TempFolder folder;
+  DataFolderEnvironment host(folder.file("data"));
+  for (const char* model : {"notchless", "desktop"}) {
+    const std::string path = folder.file(std::string(model) + ".json");
+    writeFile(path, std::string(R"({"machine": {"model": ")") + model + R"("}})");
+    CommandResult result = runReport(simulated(path), host);
+    EXPECT_EQ(result.exitCode, 1) << model;
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(result.err.starts_with("Ebbwise needs a MacBook with a notch\n")) << result.err;
+  }
+}
+
+}  // namespace
+}  // namespace ebbwise
