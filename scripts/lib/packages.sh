@@ -5,6 +5,7 @@ ebbwise_packages=(
   cmake ninja-build g++ pkg-config ccache
   libsqlite3-dev sqlite3 nlohmann-json3-dev libutf8proc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  liburiparser-dev
   # Desktop notifications over the session bus, the login item's autostart
   # entry and opening addresses; the tests run a real notification server.
   libsystemd-dev dbus dunst xdg-utils

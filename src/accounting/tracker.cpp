@@ -155,7 +155,11 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
   if (sys) {
     hasSystemSensor_ = true;
     drains.emplace("used", dt * used);
-    drains.emplace("in", dt * sys->inJoules / sys->seconds);
+    // Without a charger reading the input is unknown rather than zero.
+    if (sys->inMeasured) {
+      hasChargerSensor_ = true;
+      drains.emplace("in", dt * sys->inJoules / sys->seconds);
+    }
   }
   if (!battery.onAC) {
     if (session_) {

@@ -81,6 +81,8 @@ class Tracker {
   std::optional<double> averageDrainWatts15() const;
   std::optional<double> nowDrainWatts() const;
   std::optional<double> nowUsedWatts() const;
+  // Charger input while on AC; absent on battery and on a model whose
+  // system meter cannot read the charger's power.
   std::optional<double> nowInWatts() const;
   const std::unordered_map<std::string, double>& appWatts() const { return nowApps_.values(); }
   const std::unordered_map<ProcessKey, double>& processWatts() const {
@@ -146,6 +148,7 @@ class Tracker {
   RollingWatts<std::string> nowChip_{30.0};
   bool hasChipData_ = false;
   bool hasSystemSensor_ = false;
+  bool hasChargerSensor_ = false;  // the meter has read the charger's power
 };
 
 }  // namespace ebbwise

@@ -62,7 +62,7 @@ std::optional<double> Tracker::nowUsedWatts() const {
 }
 
 std::optional<double> Tracker::nowInWatts() const {
-  if (!hasSystemSensor_ || !battery_ || !battery_->onAC) return std::nullopt;
+  if (!hasChargerSensor_ || !battery_ || !battery_->onAC) return std::nullopt;
   return valueOf(drainWindow(), kIn).value_or(0.0);
 }
 

@@ -84,6 +84,7 @@ SessionReport SessionReport::from(const Monitor& monitor, std::string machine, d
   for (const auto& row : monitor.nowRows) {
     report.rows.push_back(Row{row.row.name, row.watts, row.row.fraction, std::nullopt});
   }
+  report.charge = ChargeReport::from(monitor);
   return report;
 }
 
@@ -131,6 +132,7 @@ std::string SessionReport::table(std::size_t appLimit) const {
                     ", until a charger woke it"
               : ": the Mac hibernated and was still off at the end"));
   }
+  out += charge.text();
   line("");
 
   if (!sessionSeconds) {
@@ -251,6 +253,7 @@ sys::Value SessionReport::json() const {
     }
     out["batteryRanOut"] = std::move(ranOut);
   }
+  charge.addTo(out);
   return out;
 }
 

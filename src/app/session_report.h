@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/calibration_outcome.h"
+#include "app/charge_report.h"
 #include "app/monitor.h"
 #include "sys/value.h"
 
@@ -61,6 +62,9 @@ struct SessionReport {
   std::vector<RunOut> batteryRanOut;
   std::optional<CalibrationOutcome> calibration;
   std::vector<HardwareEnergy> hardwareEnergy;
+
+  // Charging, heat and what hangs off the Mac (its own JSON fields).
+  ChargeReport charge;
 
   // How far the time left is off the true one, as a fraction of it: positive
   // when it promises too much. Nothing without both figures.

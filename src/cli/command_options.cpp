@@ -222,8 +222,9 @@ std::string CommandOptions::helpText() {
                  "runs for its scenario's own length unless told otherwise. On a terminal, "
                  "standard error shows how far a long run has come.");
   text += option("--json",
-                 "Print the report as one JSON object; in a simulation it carries the true "
-                 "figures beside the measured ones.");
+                 "Print the report as one JSON object (its fields and units are described in "
+                 "docs/report-json.md); in a simulation it carries the true figures beside "
+                 "the measured ones.");
   text += option("--calibrate",
                  "First measure the screen, the keyboard light and the speakers (about a "
                  "minute), so that the report splits them out and says what was learned.");

@@ -57,6 +57,8 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host,
   const std::string historyNotice =
       HistoryNotice::about(store.get(), ScratchHistory::simulatorFolder(host)).value_or("");
   Monitor monitor(simulation.platform(), std::move(store));
+  // The report shows what the panel shows, so it keeps the panel's figures fresh.
+  monitor.setPanelOpen(true);
   SessionTruth truth(simulation.mac(), monitor);
   HardwareTruth hardwareTruth(simulation.mac(), monitor);
   monitor.setTickObserver([&truth, &hardwareTruth] {
@@ -96,6 +98,7 @@ CommandResult runOnHost(const ReportOptions& options, sys::Environment& host,
   if (auto path = Store::defaultURL(host)) store = std::make_unique<Store>(*path);
   const std::string historyNotice = HistoryNotice::about(store.get()).value_or("");
   Monitor monitor(provider.platform(), std::move(store));
+  monitor.setPanelOpen(true);
   CommandResult result;
   if (options.calibrate) monitor.hardware().calibrateScreen();
   if (monitor.battery) {

@@ -47,6 +47,9 @@ std::map<std::string, sim::RowTruth> SessionTruth::rows() const {
 void SessionTruth::fill(SessionReport& report) {
   report.trueSystemJoules = systemJoules_;
   report.trueMinutesLeft = mac_.trueMinutesToEmpty();
+  const sim::TruthSnapshot now = mac_.truth();
+  report.charge.trueChargeMAh = now.chargeMAh;
+  report.charge.trueFullMAh = now.fullMAh;
   for (const sim::Hibernation& h : mac_.hibernations()) {
     std::optional<double> seconds;
     if (h.end) seconds = *h.end - h.start;

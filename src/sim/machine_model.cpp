@@ -21,7 +21,9 @@ constexpr double kLowPowerGpu = 0.85;
 // Chip temperatures at which the thermal state rises to fair, serious and
 // critical; it falls back only this much below each, so it does not flicker.
 constexpr double kThermalSteps[] = {80, 95, 105};
-constexpr double kThermalHysteresis = 5;       // a flat machine starts again at this charge
+constexpr double kThermalHysteresis = 5;
+constexpr double kFinishRate = 0.2;        // optimised finish: at most 0.2 C
+constexpr double kCapacitySpread = 0.024;  // estimates within ±1.2 % of the truth
 
 enum Salt : std::uint64_t {
   kCpuFast = 101,
@@ -29,6 +31,7 @@ enum Salt : std::uint64_t {
   kActivity,
   kCoreSplit,
   kWifi,
+  kCapacity,
   kStorageBurst,
   kRadioBurst,
 };
@@ -260,8 +263,9 @@ void MachineModel::commitTo(double tn) {
       batteryJ_ = std::max(batteryJ_, kWakeFraction * full);
       setFlat(false, tn);
     } else if (batteryRate_ > 0) {
-      batteryJ_ = full;
-      fullHold_ = true;
+      // Full, or at the level an optimised charge holds.
+      batteryJ_ = ceiling_;
+      if (ceiling_ >= full) fullHold_ = true;
     } else if (batteryRate_ < 0) {
       batteryJ_ = 0;
       setFlat(true, tn);
@@ -272,6 +276,14 @@ void MachineModel::commitTo(double tn) {
   updateThermal();
   while (nextItem_ < items_.size() && items_[nextItem_].t <= tn) applyItem(items_[nextItem_++]);
   recomputeRates();
+}
+
+bool MachineModel::holdPhase() const {
+  return charger_ && charger_->holdSeconds && tb_ < pluggedAt_ + *charger_->holdSeconds;
+}
+
+bool MachineModel::finishPhase() const {
+  return charger_ && charger_->holdSeconds && !holdPhase() && !fullHold_;
 }
 
 void MachineModel::applyItem(const Item& item) {
@@ -302,6 +314,7 @@ void MachineModel::applyEvent(const Event& e) {
     case EventType::plug:
       charger_ = e.charger;
       lastSwitch_ = tb_;
+      pluggedAt_ = tb_;
       fullHold_ = false;
       break;
     case EventType::unplug:
@@ -505,12 +518,16 @@ void MachineModel::recomputeRates() {
   // The charger feeds the system first; what is left charges the battery,
   // and a few percent of the charging power turns into heat.
   double chargeW = 0, loss = 0, chargerW = 0;
+  ceiling_ = full;
+  if (holdPhase()) ceiling_ = std::min(full, pack_.energyAt(kHeldFraction * pack_.fullCharge()));
+  const bool held = holdPhase() && batteryJ_ >= ceiling_ * (1 - 1e-12);
   if (charger_) {
     const double available = charger_->watts;
     if (load <= available) {
-      if (!fullHold_) {
+      if (!fullHold_ && !held) {
         chargeW = std::min(pack_.maxChargeWatts(pack_.chargeAt(batteryJ_)),
                            (available - load) / (1 + w.chargingLoss));
+        if (finishPhase()) chargeW = std::min(chargeW, kFinishRate * full / 3600);
       }
       loss = w.chargingLoss * chargeW;
       chargerW = load + chargeW + loss;
@@ -568,9 +585,10 @@ void MachineModel::recomputeRates() {
   double next = kInfinity;
   if (on) next = static_cast<double>(slot + 1) * kSlotSeconds;
   if (nextItem_ < items_.size()) next = std::min(next, items_[nextItem_].t);
+  if (holdPhase()) next = std::min(next, pluggedAt_ + *charger_->holdSeconds);
   crossing_ = kInfinity;
   if (batteryRate_ > 0) {
-    double target = flat_ ? kWakeFraction * full : full;
+    double target = flat_ ? kWakeFraction * full : ceiling_;
     if (batteryJ_ < target) crossing_ = tb_ + (target - batteryJ_) / batteryRate_;
   } else if (batteryRate_ < 0 && batteryJ_ > 0) {
     crossing_ = tb_ + batteryJ_ / -batteryRate_;
@@ -700,6 +718,21 @@ double MachineModel::temperatureC() const {
   return tempTarget_ + (tempC_ - tempTarget_) * std::exp(-elapsed() / kTemperatureSeconds);
 }
 
+bool MachineModel::chargeHeld() const {
+  return holdPhase() && batteryJ_ >= ceiling_ * (1 - 1e-9) && batteryRate_ <= 0;
+}
+
+bool MachineModel::finishingCharge() const {
+  return finishPhase();
+}
+
+double MachineModel::capacityEstimate(int which) const {
+  const auto period = static_cast<std::uint64_t>(std::max(0.0, std::floor(t_ / kCapacitySeconds)));
+  const double u = CounterRandom::unit(scenario_.machine.seed, kCapacity,
+                                       static_cast<std::uint64_t>(which), period);
+  return pack_.fullMAh() * (1 + kCapacitySpread * (u - 0.5));
+}
+
 bool MachineModel::estimating() const {
   return t_ - lastSwitch_ < kEstimatingSeconds || t_ - lastWake_ < kEstimatingSeconds;
 }
@@ -819,6 +852,7 @@ TruthSnapshot MachineModel::truth() const {
   const double charge = pack_.chargeAt(s.batteryJoules);
   s.batteryPercent = charge / pack_.fullCharge() * 100;
   s.chargeMAh = charge / 3.6;
+  s.fullMAh = pack_.fullMAh();
   s.voltage = pack_.voltageAt(charge);
   s.systemWatts = rate_.system;
   s.batteryWatts = batteryRate_;

@@ -110,6 +110,14 @@ class MachineModel {
   bool isCharging() const { return batteryRate_ > 0.05; }
   bool fullyCharged() const { return charger_ && fullHold_; }
   double temperatureC() const;
+  // Optimised charging: the battery is held at 80 % (`chargeHeld`), or the
+  // hold is over and the charge is being finished slowly.
+  bool chargeHeld() const;
+  bool finishingCharge() const;
+  // The gauge's estimates of the full capacity in mAh: its raw maximum
+  // (`which` 0) and its nominal capacity (1). Each wanders around the true
+  // capacity, learned afresh every `kCapacitySeconds`.
+  double capacityEstimate(int which) const;
   bool estimating() const;  // the system is still working out its time estimates
   std::optional<double> systemMinutesToEmpty() const;
   std::optional<double> systemMinutesToFull() const;
@@ -130,6 +138,8 @@ class MachineModel {
 
   static constexpr double kSlotSeconds = 2;
   static constexpr double kGaugeSeconds = 20;
+  static constexpr double kCapacitySeconds = 1800;
+  static constexpr double kHeldFraction = 0.8;  // optimised charging holds here
 
  private:
   struct Totals {
@@ -152,6 +162,8 @@ class MachineModel {
   void rebuildLive();
   void endProcess(std::size_t i);
   void setFlat(bool flat, double at);
+  bool holdPhase() const;    // within an optimised charge's hold time
+  bool finishPhase() const;  // after it, until full
   void updateThermal();
   double slotWatts(double mean, const Load& load, std::size_t i, std::int64_t slot,
                    std::uint64_t salt) const;
@@ -184,6 +196,7 @@ class MachineModel {
   std::vector<int> live_;     // live processes, newest first
   std::vector<int> pidMap_;   // pid → live index or -1
   double lastSwitch_ = -1e9;  // last plug or unplug
+  double pluggedAt_ = 0;      // when the present charger was plugged in
   double lastWake_ = -1e9;
   std::vector<SleepPeriod> hibernations_;
 
@@ -195,6 +208,7 @@ class MachineModel {
   double chipC_ = 0, chipTarget_ = 0;
   int thermal_ = 0;
   LowPowerSetting lowPower_ = LowPowerSetting::never;
+  double ceiling_ = 0;      // the energy the battery charges up to now
   double avgBatteryW_ = 0;  // the system's smoothed battery power
   double gaugeCharge_ = 0;
   double crossing_ = 0;  // when the battery fills or empties at the current rate

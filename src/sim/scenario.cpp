@@ -341,8 +341,9 @@ Charger readCharger(const Object& o) {
   o.string("name", c.name);
   o.required("watts");
   o.number("watts", c.watts, 1, 300);
-  if (auto v = o.integer("vendor", 1, 0xFFFF)) c.vendor = *v;
+  if (auto v = o.integer("vendor", 0, 0xFFFF)) c.vendor = *v;
   if (auto p = o.integer("port", 1, 8)) c.port = static_cast<int>(*p);
+  if (o.has("hold")) c.holdSeconds = timeValue(o, "hold", 0, kMaxTime);
   return c;
 }
 
@@ -351,9 +352,36 @@ USBDevice readDevice(const Object& o) {
   d.port = static_cast<int>(o.integer("port", 1, 8).value_or(d.port));
   o.string("name", d.name);
   o.number("watts", d.watts, 0, 100);
-  if (auto v = o.integer("vendor", 1, 0xFFFF)) d.vendor = *v;
+  if (auto v = o.integer("vendor", 0, 0xFFFF)) d.vendor = *v;
   d.reportsWatts = choice(o, "key", false, {{"FilteredPower", false}, {"Watts", true}});
+  o.string("hub", d.hub);
   return d;
+}
+
+BluetoothDevice readBluetooth(const Object& o) {
+  BluetoothDevice d;
+  o.required("name");
+  o.string("name", d.name);
+  o.string("kind", d.kind);
+  auto level = [&](std::string_view key) -> std::optional<int> {
+    if (auto v = o.integer(key, 0, 100)) return static_cast<int>(*v);
+    return std::nullopt;
+  };
+  d.main = level("main");
+  d.left = level("left");
+  d.right = level("right");
+  d.caseLevel = level("case");
+  o.boolean("connected", d.connected);
+  return d;
+}
+
+BrowserSetup readBrowser(const Object& o) {
+  BrowserSetup b;
+  o.required("name");
+  o.string("name", b.name);
+  b.tabs = stringList(o, "tabs");
+  o.boolean("automation", b.automationAllowed);
+  return b;
 }
 
 sys::OSVersion parseOS(const Object& o) {
@@ -456,7 +484,7 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
            {"chip", "user", "os", "seed", "start", "battery", "charger", "brightness", "keyboard",
             "lid", "externalDisplay", "output", "power", "backgroundDaemons", "usb", "files",
             "variables", "platform", "energyReadFailures", "model", "lowPowerMode", "heat",
-            "services"});
+            "services", "bluetooth", "browsers"});
   MachineSetup m;
   m.chip = static_cast<int>(o.integer("chip", 1, 4).value_or(m.chip));
   o.string("user", m.user);
@@ -498,7 +526,8 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
     }
   }
   if (auto* c = o.find("charger"); c && !c->is_null()) {
-    m.charger = readCharger(Object(*c, o.at("charger"), {"name", "watts", "vendor", "port"}));
+    m.charger =
+        readCharger(Object(*c, o.at("charger"), {"name", "watts", "vendor", "port", "hold"}));
   }
   o.number("brightness", m.brightness, 0, 1);
   o.number("keyboard", m.keyboard, 0, 1);
@@ -534,8 +563,23 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
   if (auto* u = o.find("usb")) {
     if (!u->is_array()) wrongType(o.at("usb"), "a list", *u);
     for (std::size_t i = 0; i < u->size(); ++i) {
-      m.usb.push_back(readDevice(
-          Object((*u)[i], index(o.at("usb"), i), {"port", "name", "watts", "vendor", "key"})));
+      m.usb.push_back(readDevice(Object((*u)[i], index(o.at("usb"), i),
+                                        {"port", "name", "watts", "vendor", "key", "hub"})));
+    }
+  }
+  if (auto* b = o.find("bluetooth")) {
+    if (!b->is_array()) wrongType(o.at("bluetooth"), "a list", *b);
+    for (std::size_t i = 0; i < b->size(); ++i) {
+      m.bluetooth.push_back(
+          readBluetooth(Object((*b)[i], index(o.at("bluetooth"), i),
+                               {"name", "kind", "main", "left", "right", "case", "connected"})));
+    }
+  }
+  if (auto* b = o.find("browsers")) {
+    if (!b->is_array()) wrongType(o.at("browsers"), "a list", *b);
+    for (std::size_t i = 0; i < b->size(); ++i) {
+      m.browsers.push_back(
+          readBrowser(Object((*b)[i], index(o.at("browsers"), i), {"name", "tabs", "automation"})));
     }
   }
   o.number("energyReadFailures", m.energyReadFailures, 0, 0.5);
@@ -582,7 +626,7 @@ struct EventKind {
 
 const std::vector<EventKind>& eventKinds() {
   static const std::vector<EventKind> kinds = {
-      {"plug", EventType::plug, {"name", "watts", "vendor", "port"}},
+      {"plug", EventType::plug, {"name", "watts", "vendor", "port", "hold"}},
       {"unplug", EventType::unplug, {}},
       {"sleep", EventType::sleep, {"duration"}},
       {"lid", EventType::lid, {"open"}},
@@ -590,7 +634,7 @@ const std::vector<EventKind>& eventKinds() {
       {"brightness", EventType::brightness, {"level"}},
       {"keyboard", EventType::keyboard, {"level"}},
       {"output", EventType::output, {"device"}},
-      {"usb-attach", EventType::usbAttach, {"port", "name", "watts", "vendor", "key"}},
+      {"usb-attach", EventType::usbAttach, {"port", "name", "watts", "vendor", "key", "hub"}},
       {"usb-detach", EventType::usbDetach, {"port"}},
       {"external-display", EventType::externalDisplay, {"connected"}},
       {"load", EventType::load, {"process", LOAD_KEYS}},

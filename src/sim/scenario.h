@@ -11,7 +11,8 @@
 //       "chip": 1…4, "user": "alex", "os": "15.1", "seed": 42,
 //       "start": "2024-11-12T08:30:00Z" (or seconds since 1970),
 //       "battery": {"design": mAh, "full": mAh, "percent": 0…100, "cycles": n, "ambient": °C},
-//       "charger": {"name": "96W USB-C Power Adapter", "watts": 96, "vendor": 1452, "port": 1},
+//       "charger": {"name": "96W USB-C Power Adapter", "watts": 96, "vendor": 1452, "port": 1,
+//                   "hold": "7h" (optimised charging: held at 80 % that long, then finished)},
 //       "brightness": 0…1, "keyboard": 0…1, "lid": "open"|"closed", "externalDisplay": bool,
 //       "output": "speakers"|"headphones"|"bluetooth",
 //       "power": {"screenMin", "screenMax", "keyboardMax", "speakersHold", "speakersPlay",
@@ -20,8 +21,11 @@
 //                 "storageBursts", "radioBursts"},
 //       "backgroundDaemons": 420, "energyReadFailures": 0…0.5 (share of failing rusage calls),
 //       "usb": [{"port": 2, "name": "iPhone", "watts": 4.5, "vendor": 1452, "key":
-//       "FilteredPower"|"Watts"}], "files": ["/Applications/Claude.app"], "variables": {"NAME":
-//       "value"},
+//       "FilteredPower"|"Watts", "hub": "USB3.1 Hub"}], "files": ["/Applications/Claude.app"],
+//       "variables": {"NAME": "value"},
+//       "bluetooth": [{"name": "Alex's AirPods ", "kind": "Headphones", "main": 0…100,
+//                      "left": …, "right": …, "case": …, "connected": bool}],
+//       "browsers": [{"name": "Google Chrome", "tabs": ["https://…"], "automation": bool}],
 //       "platform": {"privileged": bool, "unitLabels": "varied"|"plain", "failedSamples": 0…1,
 //                    "cpuTotal": "own"|"sum", "chargerPowerKey": bool, "smcErrors": 0…1,
 //                    "smcOpenFailures": n, "idleGPUClients": bool, "keyboardBacklightIDs": bool,
@@ -46,10 +50,10 @@
 //     "events": [{"at": time, "type": …}]
 //   }
 //
-// Event types and their fields: "plug" (name, watts, vendor, port), "unplug",
+// Event types and their fields: "plug" (name, watts, vendor, port, hold), "unplug",
 // "sleep" (duration), "lid" (open), "display" (asleep), "brightness" (level),
 // "keyboard" (level), "output" (device), "usb-attach" (port, name, watts,
-// vendor, key), "usb-detach" (port), "external-display" (connected), "start"
+// vendor, key, hub), "usb-detach" (port), "external-display" (connected), "start"
 // (process: a whole process object, started at the event), "exit" (process:
 // an id), "load" (process: an id, and any of the load fields), "low-power"
 // (mode: the user's Low Power Mode choice), "activate" (process: an
@@ -135,10 +139,13 @@ struct ScenarioProcess {
 };
 
 struct Charger {
-  std::string name;  // as "AdapterDetails" names it
-  double watts = 0;  // what it negotiated
-  std::int64_t vendor = 0x05AC;
+  std::string name;              // as "AdapterDetails" names it
+  double watts = 0;              // what it negotiated
+  std::int64_t vendor = 0x05AC;  // the power-delivery partner's; 0 when it gives none
   int port = 1;
+  // Optimised charging: the system holds the battery at 80 % for this long
+  // after the plug, then finishes the charge slowly. Absent: a plain charge.
+  std::optional<double> holdSeconds;
 };
 
 struct USBDevice {
@@ -147,6 +154,23 @@ struct USBDevice {
   double watts = 0;
   std::int64_t vendor = 0x05AC;
   bool reportsWatts = false;  // publishes "Watts" rather than "FilteredPower"
+  std::string hub;            // the hub it hangs off; empty: straight on the port
+};
+
+// A Bluetooth accessory the Mac knows, with the battery levels it publishes
+// (each absent when the accessory does not report it).
+struct BluetoothDevice {
+  std::string name;  // as the Bluetooth report gives it, spaces and all
+  std::string kind;  // its minor type ("Mouse", "Headphones"); empty: none given
+  std::optional<int> main, left, right, caseLevel;
+  bool connected = true;
+};
+
+// A browser the user runs, with the addresses of its open tabs.
+struct BrowserSetup {
+  std::string name;  // its application name
+  std::vector<std::string> tabs;
+  bool automationAllowed = true;  // the user let the monitor script it
 };
 
 enum class EventType {
@@ -256,6 +280,8 @@ struct MachineSetup {
   int backgroundDaemons = 420;
   double energyReadFailures = 0;  // share of the per-process energy reads that fail
   std::vector<USBDevice> usb;
+  std::vector<BluetoothDevice> bluetooth;
+  std::vector<BrowserSetup> browsers;
   std::vector<std::string> files;                              // extra paths that exist
   std::vector<std::pair<std::string, std::string>> variables;  // the monitor's own environment
   PlatformQuirks platform;

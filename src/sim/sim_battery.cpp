@@ -28,21 +28,27 @@ int systemPercent(double rawPercent) {
   return static_cast<int>(std::clamp<long>(std::lround((rawPercent - 1) / 0.96), 0, 100));
 }
 
+int shownPercent(const MachineModel& model) {
+  if (model.fullyCharged()) return 100;
+  return systemPercent(model.gaugeCharge() / model.pack().fullCharge() * 100);
+}
+
 sys::Value batteryProperties(const MachineModel& model) {
   using sys::Value;
   const BatteryPack& pack = model.pack();
   const BatterySetup& setup = model.scenario().machine.battery;
   const double charge = model.charge();
   const double volts = pack.terminalVoltage(charge, model.batteryWatts());
-  const auto rawMax = static_cast<std::int64_t>(std::lround(pack.fullMAh()));
+  // The gauge's learned capacities wander around the pack's true one.
+  const auto rawMax = static_cast<std::int64_t>(std::lround(model.capacityEstimate(0)));
+  const auto nominal = static_cast<std::int64_t>(std::lround(model.capacityEstimate(1)));
   const auto rawCurrent = static_cast<std::int64_t>(std::lround(model.gaugeCharge() / 3.6));
-  const double rawPercent = model.gaugeCharge() / pack.fullCharge() * 100;
   const bool onAC = model.charger().has_value();
   const bool full = model.fullyCharged();
   const auto millivolts = static_cast<std::int64_t>(std::lround(volts * 1000));
   const auto milliamps =
       static_cast<std::int64_t>(std::lround(model.batteryWatts() / volts * 1000));
-  const int percent = full ? 100 : systemPercent(rawPercent);
+  const int percent = shownPercent(model);
 
   Value d = Value::object();
   d["BatteryInstalled"] = true;
@@ -55,7 +61,7 @@ sys::Value batteryProperties(const MachineModel& model) {
   d["MaxCapacity"] = 100;
   d["AppleRawCurrentCapacity"] = rawCurrent;
   d["AppleRawMaxCapacity"] = rawMax;
-  d["NominalChargeCapacity"] = rawMax + 12;
+  d["NominalChargeCapacity"] = nominal;
   d["DesignCapacity"] = static_cast<std::int64_t>(std::lround(setup.designMAh));
   d["CycleCount"] = setup.cycleCount;
   d["Voltage"] = millivolts;

@@ -17,4 +17,8 @@ sys::Value batteryProperties(const MachineModel& model);
 // little high and reaches 100 shortly before the pack is full.
 int systemPercent(double rawPercent);
 
+// The percentage the system shows now, from what the gauge last reported.
+// The model must be synced.
+int shownPercent(const MachineModel& model);
+
 }  // namespace ebbwise::sim

@@ -12,12 +12,15 @@
 #include "sim/sim_keyboard.h"
 #include "sim/sim_login_item.h"
 #include "sim/sim_notifications.h"
+#include "sim/sim_power_sources.h"
 #include "sim/sim_privileged_scripts.h"
 #include "sim/sim_process_info.h"
 #include "sim/sim_processes.h"
 #include "sim/sim_registry.h"
 #include "sim/sim_screens.h"
+#include "sim/sim_script_runner.h"
 #include "sim/sim_smc.h"
+#include "sim/sim_tool_runner.h"
 #include "sim/sim_windows.h"
 #include "sim/sim_workspace.h"
 #include "sys/in_memory_user_defaults.h"
@@ -44,7 +47,10 @@ struct SimulatedMac::Services {
         privilegedScripts(m, processInfo),
         loginItem(m.scenario().machine.services.loginItem),
         screens(m, desktop, clock),
-        windowServer(m, desktop) {
+        windowServer(m, desktop),
+        toolRunner(m),
+        powerSources(m),
+        scriptRunner(m.scenario()) {
     processes.onEnded([this] { workspace.processEnded(); });
   }
 
@@ -78,6 +84,9 @@ struct SimulatedMac::Services {
   SimUpdater updater;
   SimScreens screens;
   SimWindowServer windowServer;
+  SimToolRunner toolRunner;
+  SimPowerSources powerSources;
+  SimScriptRunner scriptRunner;
 };
 
 SimulatedMac::SimulatedMac(Scenario scenario, sys::Clock& clock)
@@ -90,15 +99,31 @@ SimulatedMac::~SimulatedMac() = default;
 sys::Platform SimulatedMac::platform(sys::RunLoop& runLoop) {
   auto& s = *services_;
   s.bind(runLoop);
-  // The machine runs no tools; it keeps the monitor's settings in memory.
-  return sys::Platform{clock_,           runLoop,     s.environment,
-                       s.registry,       s.processes, s.smc,
-                       s.ioReport,       s.displays,  s.displayServices,
-                       s.coreBrightness, s.audio,     sys::NoToolRunner::instance(),
-                       s.userDefaults,   s.windows,   s.audioEngines,
-                       s.notifications,  s.workspace, s.processInfo,
-                       s.windowServer,   s.screens,   s.privilegedScripts,
-                       s.loginItem,      s.updater};
+  return sys::Platform{.clock = clock_,
+                       .runLoop = runLoop,
+                       .environment = s.environment,
+                       .registry = s.registry,
+                       .processes = s.processes,
+                       .smc = s.smc,
+                       .ioReport = s.ioReport,
+                       .displays = s.displays,
+                       .displayServices = s.displayServices,
+                       .coreBrightness = s.coreBrightness,
+                       .audio = s.audio,
+                       .toolRunner = s.toolRunner,
+                       .userDefaults = s.userDefaults,
+                       .windows = s.windows,
+                       .audioEngines = s.audioEngines,
+                       .notifications = s.notifications,
+                       .workspace = s.workspace,
+                       .processInfo = s.processInfo,
+                       .windowServer = s.windowServer,
+                       .screens = s.screens,
+                       .privilegedScripts = s.privilegedScripts,
+                       .loginItem = s.loginItem,
+                       .updater = s.updater,
+                       .powerSources = s.powerSources,
+                       .scriptRunner = s.scriptRunner};
 }
 
 SimWindows& SimulatedMac::windows() {
@@ -206,7 +231,18 @@ sys::AudioSystem& SimulatedMac::audio() {
 sys::Environment& SimulatedMac::environment() {
   return services_->environment;
 }
-
+sys::ToolRunner& SimulatedMac::toolRunner() {
+  return services_->toolRunner;
+}
+sys::PowerSources& SimulatedMac::powerSources() {
+  return services_->powerSources;
+}
+sys::ScriptRunner& SimulatedMac::scriptRunner() {
+  return services_->scriptRunner;
+}
+sys::ProcessInfo& SimulatedMac::processInfo() {
+  return services_->processInfo;
+}
 void SimulatedMac::announceSleep() {
   services_->workspace.announceSleep();
 }

@@ -59,6 +59,13 @@
 // users' processes from the monitor (unless the scenario runs it as root):
 // they have no row, and their energy is the system's.
 //
+// Accessories and charging. Bluetooth accessories, the USB tree and
+// browsers' tabs come from the scenario and are served through the
+// hardware report tool, the registry and the script runner; optimised
+// charging holds the battery at 80 % and then finishes slowly; the gauge's
+// learned capacities wander around the true one; the chip's temperature
+// drives the thermal state, the load and the charging the battery's.
+//
 // Platform differences. Where real Macs are awkward (unit labels spelt
 // several ways, failed samples, busy SMC calls, missing keys and selectors,
 // idle accelerator clients, headphones as a device of their own) the machine
@@ -151,6 +158,10 @@ class SimulatedMac {
   sys::CoreBrightness& coreBrightness();
   sys::AudioSystem& audio();
   sys::Environment& environment();
+  sys::ToolRunner& toolRunner();
+  sys::PowerSources& powerSources();
+  sys::ScriptRunner& scriptRunner();
+  sys::ProcessInfo& processInfo();
   // The user's side of the windows: key presses and clicks come from here.
   SimWindows& windows();
   // The monitor's settings, kept in memory for the machine's life.

@@ -92,6 +92,7 @@ struct TruthSnapshot : EnergyTotals {
   double batteryJoules = 0;   // energy left in the battery
   double batteryPercent = 0;  // true charge, of the real full capacity
   double chargeMAh = 0;
+  double fullMAh = 0;       // the pack's true full capacity
   double voltage = 0;       // open-circuit; the gauge reads it under load
   double systemWatts = 0;   // at this instant
   double batteryWatts = 0;  // signed: + into the battery

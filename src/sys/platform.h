@@ -8,12 +8,14 @@
 #include "sys/environment.h"
 #include "sys/io_report.h"
 #include "sys/login_item_service.h"
+#include "sys/power_sources.h"
 #include "sys/privileged_script_runner.h"
 #include "sys/process_info.h"
 #include "sys/processes.h"
 #include "sys/registry.h"
 #include "sys/run_loop.h"
 #include "sys/screens.h"
+#include "sys/script_runner.h"
 #include "sys/smc_user_client.h"
 #include "sys/tool_runner.h"
 #include "sys/updater.h"
@@ -54,6 +56,8 @@ struct Platform {
   PrivilegedScriptRunner& privilegedScripts = NoPrivilegedScriptRunner::instance();
   LoginItemService& loginItem = NoLoginItemService::instance();
   Updater& updater = NoUpdater::instance();
+  PowerSources& powerSources = NoPowerSources::instance();
+  ScriptRunner& scriptRunner = NoScriptRunner::instance();
 };
 
 }  // namespace ebbwise::sys

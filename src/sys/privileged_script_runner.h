@@ -7,18 +7,10 @@
 
 #include "sys/deferred.h"
 #include "sys/run_loop.h"
+#include "sys/script_error.h"
 #include "sys/tool_runner.h"
 
 namespace ebbwise::sys {
-
-// The error dictionary of a failed AppleScript run: NSAppleScriptErrorNumber
-// and, when the dictionary has one, NSAppleScriptErrorMessage.
-struct ScriptError {
-  std::int64_t number = 0;
-  std::optional<std::string> message;
-
-  friend bool operator==(const ScriptError&, const ScriptError&) = default;
-};
 
 // What a run gave: the result descriptor's string value (absent when the
 // result has none), or the error.

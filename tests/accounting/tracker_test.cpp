@@ -43,12 +43,12 @@ TEST_F(TrackerTest, ATickFifteenSecondsOrMoreAfterThePreviousIsNotAccounted) {
 }
 
 TEST_F(TrackerTest, UnplugAndPlugInRestartTheDrainWindows) {
-  fake.system = SystemEnergy{50, 150, 5};  // 10 W used, 30 W in
+  fake.system = SystemEnergy{50, 150, 5, true};  // 10 W used, 30 W in
   auto tracker = make();
   for (int t = 0; t <= 20; t += 5) tick(*tracker, t, reading(true, 70, 20));
   EXPECT_EQ(tracker->lastChargeWatts(), 20);
 
-  fake.system = SystemEnergy{50, 0, 5};
+  fake.system = SystemEnergy{50, 0, 5, true};
   tick(*tracker, 25, reading(false, 69));
   EXPECT_EQ(tracker->session(), (Session{sys::Date{25}, 69, 50, {}, {}})) << "tick accounted";
   EXPECT_FALSE(tracker->nowDrainWatts()) << "the switching tick feeds no drain window";
@@ -66,6 +66,17 @@ TEST_F(TrackerTest, UnplugAndPlugInRestartTheDrainWindows) {
 
   tick(*tracker, 60, reading(true));
   EXPECT_EQ(tracker->nowInWatts(), 0) << "present on AC even before a tick is windowed";
+}
+
+// A model whose system meter cannot read the charger's power knows what the
+// Mac uses but not what comes in: the input is unknown, not 0 W.
+TEST_F(TrackerTest, WithoutAChargerReadingTheInputIsUnknownNotZero) {
+  fake.system = SystemEnergy{50, 0, 5, false};
+  auto tracker = make();
+  for (int t = 0; t <= 20; t += 5) tick(*tracker, t, reading(true, 70, 20));
+  EXPECT_EQ(tracker->nowUsedWatts(), 10);
+  EXPECT_EQ(tracker->nowInWatts(), std::nullopt);
+  EXPECT_EQ(tracker->lastChargeWatts(), 0);
 }
 
 // The time left is the energy the battery reports over the 15-minute drain,
@@ -280,7 +291,7 @@ struct Scenario {
     }
     percent += onAC ? 0.02 : -0.03;
     BatteryReading battery = test::reading(onAC, percent, onAC ? 20.0 : -used);
-    fake.system = SystemEnergy{used * dt, onAC ? (used + 25) * dt : 0.0, dt};
+    fake.system = SystemEnergy{used * dt, onAC ? (used + 25) * dt : 0.0, dt, true};
     for (const auto& alert : tracker->tick(sys::Date{t}, battery, processes.samples())) {
       alerts.emplace_back(t, alert.app);
     }

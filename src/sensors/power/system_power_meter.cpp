@@ -18,6 +18,7 @@ struct SystemPowerMeter::State {
     sys::Date time;
     double watts = 0;
     double inWatts = 0;
+    bool inRead = false;
   };
 
   State(std::unique_ptr<SMC> smc, sys::Clock& clock) : smc(std::move(smc)), clock(clock) {}
@@ -26,7 +27,8 @@ struct SystemPowerMeter::State {
   void sample() {
     auto watts = smc->readFloat(kSystemPower);
     if (!watts) return;  // keep `last`: the next good sample bridges the gap
-    const double inWatts = smc->readFloat(kChargerPower).value_or(0.0);
+    const std::optional<double> inRead = smc->readFloat(kChargerPower);
+    const double inWatts = inRead.value_or(0.0);
     const sys::Date now = clock.now();
     if (last) {
       const double dt = now - last->time;
@@ -36,9 +38,10 @@ struct SystemPowerMeter::State {
         energy.joules += (last->watts + *watts) / 2 * dt;
         energy.inJoules += (last->inWatts + inWatts) / 2 * dt;
         energy.seconds += dt;
+        if (last->inRead || inRead) energy.inMeasured = true;
       }
     }
-    last = Sample{now, *watts, inWatts};
+    last = Sample{now, *watts, inWatts, inRead.has_value()};
     latestWatts.store(*watts, std::memory_order_relaxed);
   }
 

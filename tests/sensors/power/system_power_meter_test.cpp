@@ -68,7 +68,7 @@ TEST_F(SystemPowerMeterTest, CreationRidesOutABusyController) {
 
 TEST_F(SystemPowerMeterTest, IntervalsOutsideTheGapRuleAreSkipped) {
   const std::pair<double, SystemEnergy> cases[] = {
-      {4.5, {4.5 * 11, 0, 4.5}},
+      {4.5, {4.5 * 11, 0, 4.5, true}},
       {5.0, {}},   // a sleep or stalled queue
       {0.0, {}},   // a repeated firing at the same instant
       {-3.0, {}},  // the clock was set back
@@ -80,7 +80,7 @@ TEST_F(SystemPowerMeterTest, IntervalsOutsideTheGapRuleAreSkipped) {
     EXPECT_EQ(meter->take(), expected);
     // The second sample becomes the base either way.
     sample(1, 14);
-    EXPECT_EQ(meter->take(), (SystemEnergy{13, 0, 1}));
+    EXPECT_EQ(meter->take(), (SystemEnergy{13, 0, 1, true}));
   }
 }
 
@@ -91,11 +91,14 @@ TEST_F(SystemPowerMeterTest, AFailedSampleLeavesTheLastOneInPlace) {
   EXPECT_EQ(meter->latestWatts(), 10.0);
   smc.kernelErrorKeys.clear();
   sample(1, 12, 4);  // bridges both seconds
-  EXPECT_EQ(meter->take(), (SystemEnergy{22, 4, 2}));
-  // Unreadable charger power counts as 0 at its end of the interval.
+  EXPECT_EQ(meter->take(), (SystemEnergy{22, 4, 2, true}));
+  // Unreadable charger power counts as 0 at its end of the interval, and
+  // an interval with no reading at either end has no charger figure at all.
   smc.kernelErrorKeys = {"PDTR"};
   sample(1, 12);
-  EXPECT_EQ(meter->take(), (SystemEnergy{12, 2, 1}));
+  EXPECT_EQ(meter->take(), (SystemEnergy{12, 2, 1, true}));
+  sample(1, 12);
+  EXPECT_EQ(meter->take(), (SystemEnergy{12, 0, 1, false}));
 
   smc.kernelErrorKeys = {"PSTR"};
   sample(3, 99);
@@ -130,12 +133,12 @@ TEST(SystemPowerMeterOnVirtualLoopTest, TakesIntegrateEverySecondAndSkipSleep) {
   loop.runFor(0.5);  // first sample at once
   EXPECT_EQ(meter->take(), (SystemEnergy{}));
   loop.runFor(5);  // samples at 1..5 s
-  EXPECT_EQ(meter->take(), (SystemEnergy{50, 150, 5}));
+  EXPECT_EQ(meter->take(), (SystemEnergy{50, 150, 5, true}));
 
   // A step to 20 W between two samples is a trapezoid of 15 W for that second.
   loop.scheduleAfter(0.2, [&] { smc.setFloat("PSTR", 20); });
   loop.runFor(2);
-  EXPECT_EQ(meter->take(), (SystemEnergy{15 + 20, 60, 2}));
+  EXPECT_EQ(meter->take(), (SystemEnergy{15 + 20, 60, 2, true}));
 
   // Sleep: the first sample after wake comes long after the previous one, so
   // nothing is integrated across the sleep; integration resumes after it.
