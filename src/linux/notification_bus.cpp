@@ -109,10 +109,10 @@ std::optional<sys::PlatformError> NotificationBus::serverInformation(Notificatio
                                          "GetServerInformation");
   if (r < 0) return failure(r, nullptr);
   if (auto e = call(m.m, &reply.m)) return e;
-  const char *name = nullptr, *vendor = nullptr, *version = nullptr, *spec = nullptr;
-  r = sd_bus_message_read(reply.m, "ssss", &name, &vendor, &version, &spec);
+  const char *name = nullptr, *vendor = nullptr, *version = nullptr, *protocolVersion = nullptr;
+  r = sd_bus_message_read(reply.m, "ssss", &name, &vendor, &version, &protocolVersion);
   if (r < 0) return failure(r, nullptr);
-  out = {name, vendor, version, spec};
+  out = {name, vendor, version, protocolVersion};
   return std::nullopt;
 }
 
