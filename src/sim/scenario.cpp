@@ -597,7 +597,7 @@ MachineSetup readMachine(const Value& v, const std::string& path) {
     }
     m.lidOpen = false;
     m.externalDisplay = true;
-    if (!m.charger) m.charger = Charger{"Power Supply", 150, 0x05AC, 1};
+    if (!m.charger) m.charger = Charger{"Power Supply", 150, 0x05AC, 1, std::nullopt};
   }
   m.lowPowerMode = lowPowerSetting(o, "lowPowerMode", m.lowPowerMode);
   if (auto* h = o.find("heat")) {
