@@ -29,16 +29,7 @@ std::string joined(const std::set<std::string>& names) {
 }
 
 const char* thermalName(int state) {
-  switch (state) {
-    case 0:
-      return "nominal";
-    case 1:
-      return "fair";
-    case 2:
-      return "serious";
-    default:
-      return "critical";
-  }
+  return state <= 0 ? "nominal" : "fair";
 }
 
 std::string formattedUTC(sys::Date at, const char* format) {
@@ -56,8 +47,15 @@ std::string formattedUTC(sys::Date at, const char* format) {
 
 }  // namespace
 
-std::string DayLog::clock(sys::Date at, bool longRun) {
-  return formattedUTC(at, longRun ? "%m-%d %H:%M" : "%H:%M:%S");
+bool DayLog::spansDays(std::optional<sys::Date> start, double seconds) {
+  if (seconds >= 86400) return true;
+  if (!start || !std::isfinite(start->secondsSince1970) || !std::isfinite(seconds)) return false;
+  return std::floor(start->secondsSince1970 / 86400) !=
+         std::floor((start->secondsSince1970 + seconds) / 86400);
+}
+
+std::string DayLog::clock(sys::Date at, bool dated) {
+  return formattedUTC(at, dated ? "%b %d %H:%M" : "%H:%M:%S");
 }
 
 std::string DayLog::dateAndTime(sys::Date at) {
@@ -109,15 +107,18 @@ void DayLog::observe(const Monitor& monitor) {
 
   // Off the charger the flow is gone at once; on it a state counts once it
   // has held steady.
+  // A tick without a measured input (the meter's window restarting) says
+  // nothing about the flow.
   std::optional<ChargeFlow::State> flow;
   if (monitor.chargeFlow) flow = monitor.chargeFlow->state();
-  if (flow != newFlow_) {
+  if (!battery.onAC) {
+    flowState_.reset();
+    newFlow_.reset();
+  } else if (flow && flow != newFlow_) {
     newFlow_ = flow;
     newFlowSince_ = at;
   }
-  if (!flow) {
-    flowState_.reset();
-  } else if (flow != flowState_ && at - newFlowSince_ >= kSteadyFlow) {
+  if (flow && flow == newFlow_ && flow != flowState_ && at - newFlowSince_ >= kSteadyFlow) {
     const ChargeFlow& f = *monitor.chargeFlow;
     switch (*flow) {
       case ChargeFlow::State::charging:
@@ -137,14 +138,20 @@ void DayLog::observe(const Monitor& monitor) {
     flowState_ = flow;
   }
 
+  // A serious or critical state comes with a heat warning of its own, below.
   if (monitor.thermalState != thermalState_) {
-    add(at, kHeat, std::string("Thermal state ") + thermalName(monitor.thermalState), percent);
+    if (monitor.thermalState < 2) {
+      add(at, kHeat, std::string("Thermal state ") + thermalName(monitor.thermalState), percent);
+    }
     thermalState_ = monitor.thermalState;
   }
+  // A warning is told once while it lasts, not again for each degree the
+  // battery's temperature in it moves.
   std::set<std::string> heat;
   for (const HeatWarning::Message& warning : monitor.heatWarnings()) {
-    if (!heat_.contains(warning.line)) add(at, kHeat, warning.line, percent);
-    heat.insert(warning.line);
+    std::string kind = warning.line.substr(warning.line.rfind(" \u00B7 ") + 1);
+    if (!heat_.contains(kind)) add(at, kHeat, warning.line, percent);
+    heat.insert(std::move(kind));
   }
   heat_ = std::move(heat);
 

@@ -66,8 +66,11 @@ class DayLog {
   // Every stretch on battery seen, oldest first; the last one may be open.
   const std::vector<Stretch>& stretches() const { return stretches_; }
 
-  // "08:30:05" for runs under a day, "11-12 08:30" for longer ones (UTC).
-  static std::string clock(sys::Date at, bool longRun);
+  // Whether a run of `seconds` from `start` sees more than one day (UTC), so
+  // that its times need their dates.
+  static bool spansDays(std::optional<sys::Date> start, double seconds);
+  // "08:30:05" within a day, "Nov 12 08:30" with `dated` (UTC).
+  static std::string clock(sys::Date at, bool dated);
   // "2024-11-12 08:30 UTC".
   static std::string dateAndTime(sys::Date at);
 

@@ -120,6 +120,9 @@ std::string SessionReport::estimateError() const {
 void SessionReport::add(const DayLog& log) {
   startedAt = log.firstAt();
   events = log.events();
+  // A change of the charge flow is dated from when it began, once it held.
+  std::stable_sort(events.begin(), events.end(),
+                   [](const DayLog::Event& a, const DayLog::Event& b) { return a.at < b.at; });
   eventsLeftOut = log.eventsLeftOut();
   if (!log.stretches().empty()) stretch = log.stretches().back();
   if (stretch && stretch->end) sessionSeconds = *stretch->end - stretch->start;
@@ -129,7 +132,7 @@ std::string SessionReport::table(std::size_t appLimit) const {
   std::string out;
   auto line = [&out](const std::string& text) { out += text + "\n"; };
   const bool truth = trueSystemJoules.has_value();
-  const bool longRun = seconds >= 86400;
+  const bool longRun = DayLog::spansDays(startedAt, seconds);
 
   std::string title =
       "Ebbwise report: " + TerminalText::printable(machine) + ", " + ReportUnits::span(seconds);
@@ -289,7 +292,7 @@ std::string SessionReport::stretchText() const {
   // While plugged in the session is the last stretch on battery; it stopped
   // growing at the plug.
   if (stretch && stretch->end) {
-    const bool longRun = seconds >= 86400;
+    const bool longRun = DayLog::spansDays(startedAt, seconds);
     head = "Last stretch on battery: " + DayLog::clock(stretch->start, longRun) +
            formatted(" at %.0f %%", stretch->startPercent) + " to " +
            DayLog::clock(*stretch->end, longRun) +
@@ -301,7 +304,7 @@ std::string SessionReport::stretchText() const {
   } else {
     head = "On battery for " + ReportUnits::span(sessionSeconds.value_or(0));
     if (stretch) {
-      head += " since " + DayLog::clock(stretch->start, seconds >= 86400) +
+      head += " since " + DayLog::clock(stretch->start, DayLog::spansDays(startedAt, seconds)) +
               formatted(" at %.0f %%", stretch->startPercent);
     } else if (sessionStartPercent) {
       head += formatted(" since %.0f %%", *sessionStartPercent);

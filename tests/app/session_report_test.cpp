@@ -164,6 +164,17 @@ TEST(SessionReportTable, LastStretchOnBatteryHasBothEnds) {
   EXPECT_TRUE(json["panels"]["statusLine"].is_string());
 }
 
+TEST(SessionReportTable, TimesCarryTheirDateOnceARunCrossesMidnight) {
+  EXPECT_FALSE(DayLog::spansDays(kMorning, 3 * 3600));
+  EXPECT_TRUE(DayLog::spansDays(kMorning, 16 * 3600));  // past midnight
+  EXPECT_TRUE(DayLog::spansDays(std::nullopt, 86400));
+  EXPECT_FALSE(DayLog::spansDays(std::nullopt, 3600));
+  EXPECT_EQ(DayLog::clock(kMorning, false), "08:30:00");
+  EXPECT_EQ(DayLog::clock(kMorning + 16 * 3600, true), "Nov 13 00:30");
+  EXPECT_EQ(DayLog::clock(sys::Date{std::nan("")}, true), "?");
+  EXPECT_EQ(DayLog::clock(sys::Date{1e300}, true), "?");
+}
+
 TEST(ChargeReportText, SaysWhetherTheChargerKeepsUp) {
   ChargeReport charge;
   charge.onAC = true;
