@@ -118,13 +118,20 @@ std::string ChargeReport::text() const {
   line(charge);
 
   if (charger) {
-    line("Charger: " + TerminalText::printable(charger->label) +
-         (charger->watts ? ", " + std::to_string(*charger->watts) + " W negotiated" : ""));
+    std::vector<std::string> ratings;
+    if (charger->ratedWatts)
+      ratings.push_back("rated " + std::to_string(*charger->ratedWatts) + " W");
+    if (charger->watts) ratings.push_back(std::to_string(*charger->watts) + " W negotiated");
+    std::string head = "Charger: " + TerminalText::printable(charger->label);
+    for (std::size_t i = 0; i < ratings.size(); ++i) {
+      head += (i == 0 ? " (" : ", ") + ratings[i] + (i + 1 == ratings.size() ? ")" : "");
+    }
+    line(head);
     if (charger->note) line("  " + *charger->note);
     std::string state = charging ? "Charging" : "Not charging";
     if (flow) {
-      state += ": " + formatted("%.1f W in", flow->flow.inWatts) +
-               formatted(", %.1f W used", flow->flow.usedWatts);
+      state += ": it delivers " + formatted("%.1f W", flow->flow.inWatts) +
+               formatted(", the Mac uses %.1f W", flow->flow.usedWatts);
       const double net = flow->flow.batteryWatts();
       switch (flow->flow.state()) {
         case ChargeFlow::State::charging:
@@ -134,7 +141,7 @@ std::string ChargeReport::text() const {
           state += ", the battery holds";
           break;
         case ChargeFlow::State::draining:
-          state += formatted(", the battery gives %.1f W", -net);
+          state += formatted(", draining %.1f W even on the charger: it cannot keep up", -net);
           break;
       }
       if (flow->minutesToFull) state += "; full in " + TimeLeft::format(*flow->minutesToFull);

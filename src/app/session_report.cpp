@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/report_units.h"
 #include "base/terminal_text.h"
 #include "base/time_left.h"
 
@@ -11,17 +12,12 @@ namespace ebbwise {
 
 namespace {
 
-constexpr double kJoulesPerWh = 3600.0;
-
 std::string formatted(const char* format, double a, double b = 0) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, format, a, b);
   return buffer;
 }
 
-std::string wattHours(double joules) {
-  return formatted("%.2f Wh", joules / kJoulesPerWh);
-}
 std::string watts(double w) {
   return formatted("%.1f W", w);
 }
@@ -33,6 +29,21 @@ std::string percentText(double fraction) {
 // `width` columns.
 std::string column(const std::string& text, std::size_t width, bool right = false) {
   return TerminalText::column(text, width, right);
+}
+
+// The name column is as wide as the longest name needs, within bounds that
+// keep a row on an 80-column terminal.
+constexpr std::size_t kNameMin = 28;
+constexpr std::size_t kNameMax = 48;
+constexpr std::size_t kIndent = 2;  // parts of the machine under their group
+
+template <typename Names>
+std::size_t nameWidth(const Names& names) {
+  std::size_t widest = kNameMin;
+  for (const auto& name : names) {
+    widest = std::max(widest, TerminalText::width(TerminalText::printable(name)) + 1);
+  }
+  return std::min(widest, kNameMax);
 }
 
 sys::Value orNull(const std::optional<double>& value) {
@@ -85,6 +96,8 @@ SessionReport SessionReport::from(const Monitor& monitor, std::string machine, d
     report.rows.push_back(Row{row.row.name, row.watts, row.row.fraction, std::nullopt});
   }
   report.charge = ChargeReport::from(monitor);
+  report.panels = PanelTexts::from(monitor);
+  report.playingApps.assign(monitor.playingApps.begin(), monitor.playingApps.end());
   return report;
 }
 
@@ -104,17 +117,32 @@ std::string SessionReport::estimateError() const {
          (*error > 0 ? "long" : "short");
 }
 
+void SessionReport::add(const DayLog& log) {
+  startedAt = log.firstAt();
+  events = log.events();
+  // A change of the charge flow is dated from when it began, once it held.
+  std::stable_sort(events.begin(), events.end(),
+                   [](const DayLog::Event& a, const DayLog::Event& b) { return a.at < b.at; });
+  eventsLeftOut = log.eventsLeftOut();
+  if (!log.stretches().empty()) stretch = log.stretches().back();
+  if (stretch && stretch->end) sessionSeconds = *stretch->end - stretch->start;
+}
+
 std::string SessionReport::table(std::size_t appLimit) const {
   std::string out;
   auto line = [&out](const std::string& text) { out += text + "\n"; };
   const bool truth = trueSystemJoules.has_value();
+  const bool longRun = DayLog::spansDays(startedAt, seconds);
 
-  line("Ebbwise report: " + TerminalText::printable(machine) + ", " +
-       TimeLeft::format(seconds / 60));
+  std::string title =
+      "Ebbwise report: " + TerminalText::printable(machine) + ", " + ReportUnits::span(seconds);
+  if (startedAt) title += " from " + DayLog::dateAndTime(*startedAt);
+  line(title);
   if (!hasBattery) {
     line("No battery found: there is nothing to account for on this machine.");
     return out;
   }
+  out += panels.text();
   std::string state = formatted("Battery %.0f %%", percent.value_or(0));
   state += onAC ? ", on the charger" : ", on battery";
   if (nowDrainWatts) state += ", drawing " + watts(*nowDrainWatts);
@@ -126,11 +154,18 @@ std::string SessionReport::table(std::size_t appLimit) const {
     line(left);
   }
   for (const RunOut& out : batteryRanOut) {
-    line("The battery ran out after " + TimeLeft::format(out.afterSeconds / 60) +
+    line("The battery ran out after " + ReportUnits::span(out.afterSeconds) +
          (out.hibernatedSeconds
-              ? ": the Mac hibernated for " + TimeLeft::format(*out.hibernatedSeconds / 60) +
+              ? ": the Mac hibernated for " + ReportUnits::span(*out.hibernatedSeconds) +
                     ", until a charger woke it"
               : ": the Mac hibernated and was still off at the end"));
+  }
+  if (!playingApps.empty()) {
+    std::string list;
+    for (const std::string& app : playingApps) {
+      list += (list.empty() ? "" : ", ") + TerminalText::printable(app);
+    }
+    line("Playing sound: " + list);
   }
   out += charge.text();
   line("");
@@ -138,16 +173,19 @@ std::string SessionReport::table(std::size_t appLimit) const {
   if (!sessionSeconds) {
     line("No time on battery yet: the session starts when the charger is unplugged.");
   } else {
-    // While plugged in the session is the last stretch on battery; it stopped
-    // growing at the plug.
-    std::string head = onAC ? std::string("Last stretch on battery")
-                            : "On battery for " + TimeLeft::format(*sessionSeconds / 60);
-    if (sessionStartPercent) head += formatted(" since %.0f %%", *sessionStartPercent);
-    head += ": " + wattHours(batteryJoules) + " drawn";
-    if (truth) head += "   (really " + wattHours(*trueSystemJoules) + ")";
-    line(head);
+    line(stretchText());
     line("");
-    std::string header = column("App", 40) + column("Energy", 11, true) + column("Share", 9, true);
+    // One unit for the whole table, fitted to its largest figure.
+    const ReportUnits::Energy unit =
+        ReportUnits::energyFor(std::max(batteryJoules, trueSystemJoules.value_or(0)));
+    auto energy = [unit](double joules) { return ReportUnits::energy(joules, unit); };
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < apps.size() && i < appLimit; ++i) names.push_back(apps[i].name);
+    names.emplace_back(AppShare::systemName);
+    const std::size_t width = nameWidth(names);
+
+    std::string header =
+        column("App", width) + column("Energy", 11, true) + column("Share", 9, true);
     if (truth) header += column("Really", 11, true);
     line(header);
     double shown = 0, shownShare = 0, rest = 0, restShare = 0, restTrue = 0;
@@ -161,31 +199,61 @@ std::string SessionReport::table(std::size_t appLimit) const {
       }
       shown += app.joules;
       shownShare += app.share;
-      std::string text = column(app.name, 40) + column(wattHours(app.joules), 11, true) +
+      std::string text = TerminalText::wordColumn(app.name, width) +
+                         column(energy(app.joules), 11, true) +
                          column(percentText(app.share), 9, true);
-      if (truth) text += column(app.trueJoules ? wattHours(*app.trueJoules) : "-", 11, true);
+      if (truth) text += column(app.trueJoules ? energy(*app.trueJoules) : "-", 11, true);
       line(text);
     }
     if (apps.size() > appLimit) {
-      std::string text = column(std::string(AppShare::otherName), 40) +
-                         column(wattHours(rest), 11, true) +
-                         column(percentText(restShare), 9, true);
-      if (truth) text += column(wattHours(restTrue), 11, true);
+      std::string text = column(std::string(AppShare::otherName), width) +
+                         column(energy(rest), 11, true) + column(percentText(restShare), 9, true);
+      if (truth) text += column(energy(restTrue), 11, true);
       line(text);
     }
     double system = std::max(0.0, batteryJoules - shown - rest);
-    line(column(std::string(AppShare::systemName), 40) + column(wattHours(system), 11, true) +
+    line(column(std::string(AppShare::systemName), width) + column(energy(system), 11, true) +
          column(percentText(std::max(0.0, 1 - shownShare - restShare)), 9, true));
   }
 
   if (!rows.empty()) {
     line("");
     line("Now (last 30 seconds)");
-    for (const auto& row : rows) {
-      std::string text = column(row.name, 40) + column(watts(row.watts), 11, true) +
-                         column(percentText(row.fraction), 9, true);
+    // The parts of the machine are what the table above sums as "System &
+    // display"; they are listed under that name so both tables read alike.
+    std::vector<const Row*> top, parts;
+    double partWatts = 0, partFraction = 0;
+    for (const Row& row : rows) {
+      if (AppShare::isGroup(row.name) && row.name != AppShare::otherName &&
+          row.name != AppShare::systemName) {
+        parts.push_back(&row);
+        partWatts += row.watts;
+        partFraction += row.fraction;
+      } else {
+        top.push_back(&row);
+      }
+    }
+    Row group{std::string(AppShare::systemName), partWatts, partFraction, std::nullopt};
+    if (!parts.empty()) {
+      auto at = std::find_if(top.begin(), top.end(),
+                             [&](const Row* row) { return row->watts < partWatts; });
+      top.insert(at, &group);
+    }
+    std::vector<std::string> names;
+    for (const Row& row : rows) names.push_back(std::string(kIndent, ' ') + row.name);
+    const std::size_t width = nameWidth(names);
+    auto rowLine = [&](const Row& row, std::size_t indent) {
+      std::string text =
+          std::string(indent, ' ') + TerminalText::wordColumn(row.name, width - indent) +
+          column(watts(row.watts), 11, true) + column(percentText(row.fraction), 9, true);
       if (row.trueWatts) text += "   (really " + watts(*row.trueWatts) + ")";
       line(text);
+    };
+    for (const Row* row : top) {
+      rowLine(*row, 0);
+      if (row == &group) {
+        for (const Row* part : parts) rowLine(*part, kIndent);
+      }
     }
   }
   if (calibration) {
@@ -194,14 +262,59 @@ std::string SessionReport::table(std::size_t appLimit) const {
   }
   if (!hardwareEnergy.empty()) {
     line("");
-    line(column("Since the calibration", 40) + column("Energy", 11, true) +
+    double largest = 0;
+    for (const HardwareEnergy& row : hardwareEnergy) {
+      largest = std::max({largest, row.joules, row.trueJoules});
+    }
+    const ReportUnits::Energy unit = ReportUnits::energyFor(largest);
+    line(column("Since the calibration", kNameMin) + column("Energy", 11, true) +
          column("Really", 11, true));
     for (const HardwareEnergy& row : hardwareEnergy) {
-      line(column(row.name, 40) + column(wattHours(row.joules), 11, true) +
-           column(wattHours(row.trueJoules), 11, true));
+      line(column(row.name, kNameMin) + column(ReportUnits::energy(row.joules, unit), 11, true) +
+           column(ReportUnits::energy(row.trueJoules, unit), 11, true));
+    }
+  }
+  if (!events.empty()) {
+    line("");
+    line("What happened (UTC)");
+    for (const DayLog::Event& event : events) {
+      line("  " + DayLog::clock(event.at, longRun) + "  " + TerminalText::printable(event.text));
+    }
+    if (eventsLeftOut > 0) {
+      line(formatted("  … and %.0f more", static_cast<double>(eventsLeftOut)));
     }
   }
   return out;
+}
+
+std::string SessionReport::stretchText() const {
+  std::string head;
+  // While plugged in the session is the last stretch on battery; it stopped
+  // growing at the plug.
+  if (stretch && stretch->end) {
+    const bool longRun = DayLog::spansDays(startedAt, seconds);
+    head = "Last stretch on battery: " + DayLog::clock(stretch->start, longRun) +
+           formatted(" at %.0f %%", stretch->startPercent) + " to " +
+           DayLog::clock(*stretch->end, longRun) +
+           formatted(" at %.0f %%", stretch->endPercent.value_or(0)) + ", " +
+           ReportUnits::span(*stretch->end - stretch->start);
+  } else if (onAC) {
+    head = "Last stretch on battery";
+    if (sessionStartPercent) head += formatted(", from %.0f %%", *sessionStartPercent);
+  } else {
+    head = "On battery for " + ReportUnits::span(sessionSeconds.value_or(0));
+    if (stretch) {
+      head += " since " + DayLog::clock(stretch->start, DayLog::spansDays(startedAt, seconds)) +
+              formatted(" at %.0f %%", stretch->startPercent);
+    } else if (sessionStartPercent) {
+      head += formatted(" since %.0f %%", *sessionStartPercent);
+    }
+  }
+  const ReportUnits::Energy unit =
+      ReportUnits::energyFor(std::max(batteryJoules, trueSystemJoules.value_or(0)));
+  head += ": " + ReportUnits::energy(batteryJoules, unit) + " drawn";
+  if (trueSystemJoules) head += "   (really " + ReportUnits::energy(*trueSystemJoules, unit) + ")";
+  return head;
 }
 
 sys::Value SessionReport::json() const {
@@ -218,6 +331,10 @@ sys::Value SessionReport::json() const {
   sys::Value rows_ = sys::Value::array();
   for (const auto& row : rows) {
     sys::Value r = {{"name", row.name}, {"watts", row.watts}, {"fraction", row.fraction}};
+    if (AppShare::isGroup(row.name) && row.name != AppShare::otherName &&
+        row.name != AppShare::systemName) {
+      r["partOf"] = AppShare::systemName;
+    }
     if (row.trueWatts) r["trueWatts"] = *row.trueWatts;
     rows_.push_back(std::move(r));
   }
@@ -233,6 +350,30 @@ sys::Value SessionReport::json() const {
                     {"minutesLeft", orNull(minutesLeft)},
                     {"apps", std::move(apps_)},
                     {"rows", std::move(rows_)}};
+  out["startedAt"] = startedAt ? sys::Value(startedAt->secondsSince1970) : sys::Value(nullptr);
+  out["panels"] = panels.json();
+  out["stretch"] = nullptr;
+  if (stretch) {
+    out["stretch"] = {
+        {"start", stretch->start.secondsSince1970},
+        {"startPercent", stretch->startPercent},
+        {"end", stretch->end ? sys::Value(stretch->end->secondsSince1970) : sys::Value(nullptr)},
+        {"endPercent", orNull(stretch->endPercent)}};
+  }
+  sys::Value log = sys::Value::array();
+  for (const DayLog::Event& event : events) {
+    log.push_back({{"at", event.at.secondsSince1970},
+                   {"kind", event.kind},
+                   {"text", event.text},
+                   {"percent", orNull(event.percent)}});
+  }
+  out["events"] = std::move(log);
+  out["eventsLeftOut"] = eventsLeftOut;
+  out["playingApps"] = playingApps;
+  // What the monitor does not publish yet keeps its place, so that readers
+  // of the report can count on the keys.
+  for (const char* key : {"sinceCharge", "ranges", "lowPowerMode"}) out[key] = nullptr;
+  out["alerts"] = sys::Value::array();
   if (calibration) out["calibration"] = calibration->json();
   if (!hardwareEnergy.empty()) {
     sys::Value energy = sys::Value::array();

@@ -6,7 +6,9 @@
 
 #include "app/calibration_outcome.h"
 #include "app/charge_report.h"
+#include "app/day_log.h"
 #include "app/monitor.h"
+#include "app/panel_texts.h"
 #include "sys/value.h"
 
 namespace ebbwise {
@@ -36,8 +38,9 @@ struct SessionReport {
     double trueJoules = 0;
   };
 
-  std::string machine;  // what ran: a scenario name, or the host
-  double seconds = 0;   // how long the report ran
+  std::string machine;                 // what ran: a scenario name, or the host
+  double seconds = 0;                  // how long the report ran
+  std::optional<sys::Date> startedAt;  // the run's first tick, on the machine's clock
   bool hasBattery = false;
   std::optional<double> percent;
   bool onAC = false;
@@ -49,6 +52,16 @@ struct SessionReport {
   std::optional<double> minutesLeft;
   std::vector<App> apps;  // every app of the session, highest first
   std::vector<Row> rows;  // the live breakdown, highest first
+
+  // What the notch and the menu bar show at the end.
+  PanelTexts panels;
+  std::vector<std::string> playingApps;  // the apps playing sound, by row name
+  // The stretch on battery the session covers: open while on battery, closed
+  // at the plug (known when the run saw it).
+  std::optional<DayLog::Stretch> stretch;
+  // How the run went.
+  std::vector<DayLog::Event> events;
+  std::size_t eventsLeftOut = 0;
 
   std::optional<double> trueSystemJoules;  // over the session's accounted time
   std::optional<double> trueMinutesLeft;
@@ -72,6 +85,8 @@ struct SessionReport {
 
   // The monitor's published state after a run of `seconds`.
   static SessionReport from(const Monitor& monitor, std::string machine, double seconds);
+  // Adds how the run went, from a log kept through it.
+  void add(const DayLog& log);
 
   // A readable table; `appLimit` apps are listed, the rest are summed.
   std::string table(std::size_t appLimit = 12) const;
@@ -79,6 +94,9 @@ struct SessionReport {
 
  private:
   std::string estimateError() const;
+  // The session's headline: when it ran, from and to what percent, and the
+  // energy drawn.
+  std::string stretchText() const;
 };
 
 }  // namespace ebbwise

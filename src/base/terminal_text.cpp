@@ -141,4 +141,21 @@ std::string column(std::string_view text, std::size_t columns, bool alignRight) 
   return alignRight ? padding + shown : shown + padding;
 }
 
+std::string wordColumn(std::string_view text, std::size_t columns) {
+  const std::string shown = printable(text);
+  if (columns == 0 || width(shown) <= columns) return column(shown, columns);
+  std::string_view head = fit(shown, columns - 1);
+  if (shown[head.size()] != ' ') {
+    const std::size_t space = head.rfind(' ');
+    if (space != std::string_view::npos && width(head.substr(0, space)) >= columns / 4) {
+      head = head.substr(0, space);
+    }
+  }
+  constexpr std::string_view kSeparatorDot = "\u00B7";
+  while (!head.empty() && (head.back() == ' ' || head.ends_with(kSeparatorDot))) {
+    head.remove_suffix(head.back() == ' ' ? 1 : kSeparatorDot.size());
+  }
+  return column(std::string(head) + std::string(kEllipsis), columns);
+}
+
 }  // namespace ebbwise::TerminalText

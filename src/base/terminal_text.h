@@ -34,6 +34,13 @@ std::string_view fit(std::string_view text, std::size_t columns);
 // and ends with "…".
 std::string column(std::string_view text, std::size_t columns, bool alignRight = false);
 
+// `column` on the left for names made of words, such as a command and its
+// arguments: a name that does not fit is cut before the word that crosses
+// the edge rather than inside it ("node server.js…", not "node serv…"),
+// unless that leaves less than a quarter of the column, and never right after a
+// separator (" · ").
+std::string wordColumn(std::string_view text, std::size_t columns);
+
 }  // namespace TerminalText
 
 }  // namespace ebbwise

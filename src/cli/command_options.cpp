@@ -244,9 +244,11 @@ std::string CommandOptions::helpText() {
           wrapped(
               "A run on this machine keeps its history in "
               "$EBBWISE_DATA_DIR/joulemark/history.sqlite, else in "
-              "~/.local/share/joulemark/history.sqlite. A simulation never touches it: each "
+              "$XDG_DATA_HOME/joulemark/history.sqlite (by default "
+              "~/.local/share/joulemark/history.sqlite). A simulation never touches it: each "
               "run writes a scratch history under $EBBWISE_DATA_DIR/simulator, else "
-              "~/.cache/ebbwise/simulator, and removes it when it ends.",
+              "$XDG_CACHE_HOME/ebbwise/simulator (~/.cache/ebbwise/simulator), and removes "
+              "it when it ends.",
               2, kWidth) +
           "\n\nExit status:\n";
   text += exitCode("0", "The report was printed.");

@@ -4,8 +4,10 @@
 
 #include "app/app_startup.h"
 #include "app/calibration_outcome.h"
+#include "app/day_log.h"
 #include "app/monitor.h"
 #include "app/session_report.h"
+#include "base/terminal_text.h"
 #include "base/utf8.h"
 #include "cli/command_options.h"
 #include "cli/hardware_truth.h"
@@ -48,7 +50,10 @@ std::unique_ptr<Store> scratchStore(sim::SimulatedMac& mac, const ScratchHistory
 CommandResult runSimulated(const ReportOptions& options, sys::Environment& host,
                            RunProgress* progress) {
   sim::Scenario::Parsed parsed = sim::ScenarioCatalog::find(options.scenario.value_or("default"));
-  if (!parsed) return {CommandOptions::kUsageError, "", CommandOptions::usageError(parsed.error)};
+  if (!parsed) {
+    return {CommandOptions::kUsageError, "",
+            "ebbwise: " + TerminalText::printable(parsed.error) + "\n"};
+  }
   const double seconds = options.seconds.value_or(parsed.scenario->duration);
 
   // Outlives the monitor, which closes the history before its folder goes.
@@ -68,10 +73,14 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host,
   monitor.setPanelOpen(true);
   SessionTruth truth(simulation.mac(), monitor);
   HardwareTruth hardwareTruth(simulation.mac(), monitor);
-  monitor.setTickObserver([&truth, &hardwareTruth] {
+  DayLog log;
+  monitor.setTickObserver([&truth, &hardwareTruth, &log, &monitor] {
     truth.tick();
     hardwareTruth.tick();
+    log.observe(monitor);
   });
+  // The first tick ran while the monitor was built, before anyone watched.
+  log.observe(monitor);
   if (options.calibrate) monitor.hardware().calibrateScreen();
 
   // A quarter of an hour of virtual time takes moments; the progress line is
@@ -86,6 +95,7 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host,
   SessionReport report = SessionReport::from(
       monitor, "simulated MacBook \"" + Utf8::decode(simulation.mac().scenario().name) + "\"",
       seconds);
+  report.add(log);
   truth.fill(report);
   hardwareTruth.fill(report);
   if (options.calibrate) report.calibration = CalibrationOutcome::of(monitor.hardware());
@@ -106,6 +116,9 @@ CommandResult runOnHost(const ReportOptions& options, sys::Environment& host,
   const std::string historyNotice = HistoryNotice::about(store.get()).value_or("");
   Monitor monitor(provider.platform(), std::move(store));
   monitor.setPanelOpen(true);
+  DayLog log;
+  log.observe(monitor);
+  monitor.setTickObserver([&log, &monitor] { log.observe(monitor); });
   CommandResult result;
   if (options.calibrate) monitor.hardware().calibrateScreen();
   if (monitor.battery) {
@@ -119,6 +132,7 @@ CommandResult runOnHost(const ReportOptions& options, sys::Environment& host,
     result.exitCode = 1;
   }
   SessionReport report = SessionReport::from(monitor, "this machine", seconds);
+  report.add(log);
   if (options.calibrate) report.calibration = CalibrationOutcome::of(monitor.hardware());
   CommandResult printed = finish(report, options);
   printed.exitCode = result.exitCode;

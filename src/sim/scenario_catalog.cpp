@@ -37,8 +37,11 @@ Scenario::Parsed ScenarioCatalog::find(std::string_view nameOrPath) {
   if (text.find('/') == std::string::npos && isBuiltIn(text)) {
     return Scenario::embedded(text);
   }
+  // A bare word that is no file was most likely meant as a built-in name; a
+  // path gets the file's own complaint.
   struct stat info {};
-  if (text.empty() || (::stat(text.c_str(), &info) != 0 && errno == ENOENT)) {
+  const bool bare = text.find('/') == std::string::npos;
+  if (text.empty() || (bare && ::stat(text.c_str(), &info) != 0 && errno == ENOENT)) {
     return {std::nullopt, "no scenario \"" + text +
                               "\": it is neither a built-in scenario nor a file (built in: " +
                               builtInNames() + ")"};

@@ -30,7 +30,8 @@ std::string builtInNames();
 // The scenario `nameOrPath` names. A bare name ("weak-charger", no slash)
 // that a built-in scenario has is that one, even if a file of that name
 // exists ("./weak-charger" is the file); anything else is a scenario file.
-// When it is neither, the message says so and lists the built-in ones.
+// A bare name that is neither gets a message that says so and lists the
+// built-in ones.
 Scenario::Parsed find(std::string_view nameOrPath);
 
 }  // namespace ScenarioCatalog

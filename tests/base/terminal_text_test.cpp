@@ -85,5 +85,28 @@ TEST(TerminalText, ColumnIsAlwaysExactlyItsWidth) {
   }
 }
 
+TEST(TerminalText, WordColumnCutsBetweenArguments) {
+  struct Case {
+    const char* text;
+    std::size_t columns;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"Safari", 10, "Safari    "},
+      {"node server.js --port 3000", 20, "node server.js\u2026     "},
+      // Never a separator left hanging before the cut.
+      {"Webapp \u00B7 node_modules/next/dist/server.js", 20, "Webapp\u2026             "},
+      // One long argument is cut inside rather than left nearly empty.
+      {"com.docker.virtualization --kernel", 12, "com.docker.\u2026"},
+      {"a verylongargumentindeed", 12, "a verylonga\u2026"},
+      {"x", 0, ""},
+  };
+  for (const auto& c : cases) {
+    const std::string shown = TerminalText::wordColumn(c.text, c.columns);
+    EXPECT_EQ(shown, c.shown) << c.text;
+    EXPECT_EQ(TerminalText::width(shown), c.columns) << c.text;
+  }
+}
+
 }  // namespace
 }  // namespace ebbwise

@@ -4,7 +4,9 @@
 #include "cli/report_command.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -95,6 +97,74 @@ TEST(ReportCommand, ScenarioNamedAfterAPathThatIsNotText) {
   CommandResult table = runReport(simulated(path), host);
   EXPECT_EQ(table.exitCode, 0);
   EXPECT_NE(table.out.find("caf\uFFFD-\uFFFD.json"), std::string::npos);
+}
+
+TEST(ReportCommand, BuiltInScenarioByNameRunsForItsOwnLengthAndTellsHowItWent) {
+  TempFolder folder;
+  DataFolderEnvironment host(folder.file("data"));
+  ReportOptions options = simulated("weak-charger", true);
+  options.seconds.reset();
+  CommandResult result = runReport(options, host);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const sys::Value report = sys::Value::parse(result.out);
+  EXPECT_EQ(report["simulatedSeconds"], 5400);  // the scenario's "1h30m"
+
+  // Unplugged at 40 minutes for ten seconds: the stretch has both ends.
+  const double start = report["startedAt"].get<double>();
+  const sys::Value& stretch = report["stretch"];
+  ASSERT_TRUE(stretch.is_object()) << report.dump(2);
+  EXPECT_NEAR(stretch["start"].get<double>() - start, 40 * 60, 5);
+  ASSERT_TRUE(stretch["end"].is_number());
+  EXPECT_NEAR(stretch["end"].get<double>() - start, 40 * 60 + 10, 5);
+  EXPECT_GT(stretch["startPercent"].get<double>(), 0);
+
+  std::vector<std::string> kinds, texts;
+  for (const sys::Value& event : report["events"]) {
+    kinds.push_back(event["kind"].get<std::string>());
+    texts.push_back(event["text"].get<std::string>());
+  }
+  ASSERT_FALSE(kinds.empty());
+  EXPECT_EQ(kinds.front(), "start");
+  EXPECT_NE(std::find(kinds.begin(), kinds.end(), "unplugged"), kinds.end());
+  EXPECT_NE(std::find(kinds.begin(), kinds.end(), "pluggedIn"), kinds.end());
+  // The 45 W cable cannot feed the render: told once, not at every flicker
+  // of the meter.
+  EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                          [](const std::string& t) {
+                            return t.find("even on the charger") != std::string::npos;
+                          }),
+            1)
+      << report["events"].dump(2);
+  double previous = 0;
+  for (const sys::Value& event : report["events"]) {
+    EXPECT_GE(event["at"].get<double>(), previous) << "out of order: " << event.dump();
+    previous = event["at"].get<double>();
+  }
+  const sys::Value& panels = report["panels"];
+  EXPECT_TRUE(panels["statusLine"] == "Charging" || panels["statusLine"] == "Plugged in" ||
+              panels["statusLine"].get<std::string>().starts_with("Charging, full in"))
+      << panels.dump();
+  EXPECT_TRUE(panels["notchLeft"]["symbol"] == "bolt.fill" ||
+              panels["notchLeft"]["symbol"] == "powerplug.fill");
+
+  options.json = false;
+  const std::string table = runReport(options, host).out;
+  for (std::string_view part : {"Ebbwise report: simulated MacBook \"weak-charger\", 1h 30m from "
+                                "2024-12-02 14:00 UTC",
+                                "\nNotch: ", "\nStatus: ", "\nLast stretch on battery: 14:40:",
+                                "\nWhat happened (UTC)\n  14:00:00  On the charger at 64 %\n",
+                                "Charger: 96W USB-C Power Adapter"}) {
+    EXPECT_NE(table.find(part), std::string::npos) << part << "\n" << table;
+  }
+}
+
+TEST(ReportCommand, AnUnknownScenarioNameListsTheBuiltInOnes) {
+  TempFolder folder;
+  DataFolderEnvironment host(folder.file("data"));
+  CommandResult result = runReport(simulated("weak-charge"), host);
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_TRUE(result.err.starts_with("ebbwise: no scenario \"weak-charge\"")) << result.err;
+  EXPECT_NE(result.err.find("weak-charger"), std::string::npos) << result.err;
 }
 
 TEST(ReportCommand, SaysOnceThatTheHistoryCannotBeKeptAndGoesOn) {
