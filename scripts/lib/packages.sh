@@ -3,7 +3,7 @@
 
 ebbwise_packages=(
   cmake ninja-build g++ pkg-config ccache
-  libsqlite3-dev sqlite3 nlohmann-json3-dev libcli11-dev libutf8proc-dev
+  libsqlite3-dev sqlite3 nlohmann-json3-dev libutf8proc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   liburiparser-dev
   # Desktop notifications over the session bus, the login item's autostart

@@ -1,16 +1,20 @@
 #include "cli/report_command.h"
 
+#include <algorithm>
+
 #include "app/calibration_outcome.h"
 #include "app/monitor.h"
 #include "app/session_report.h"
-#include "base/terminal_text.h"
 #include "base/utf8.h"
+#include "cli/command_options.h"
 #include "cli/hardware_truth.h"
 #include "cli/history_notice.h"
+#include "cli/run_progress.h"
 #include "cli/scratch_history.h"
 #include "cli/session_truth.h"
 #include "history/store.h"
 #include "linux/system_clock.h"
+#include "sim/scenario_catalog.h"
 #include "sim/simulation.h"
 #include "sys/null_platform.h"
 #include "sys/real_run_loop.h"
@@ -40,12 +44,11 @@ std::unique_ptr<Store> scratchStore(sim::SimulatedMac& mac, const ScratchHistory
   return std::make_unique<Store>(*path, Store::Durability::scratch);
 }
 
-CommandResult runSimulated(const ReportOptions& options, sys::Environment& host) {
-  sim::Scenario::Parsed parsed = options.scenarioPath ? sim::Scenario::load(*options.scenarioPath)
-                                                      : sim::Scenario::embedded("default");
-  if (!parsed) {
-    return CommandResult{2, "", "ebbwise: " + TerminalText::printable(parsed.error) + "\n"};
-  }
+CommandResult runSimulated(const ReportOptions& options, sys::Environment& host,
+                           RunProgress* progress) {
+  sim::Scenario::Parsed parsed = sim::ScenarioCatalog::find(options.scenario.value_or("default"));
+  if (!parsed) return {CommandOptions::kUsageError, "", CommandOptions::usageError(parsed.error)};
+  const double seconds = options.seconds.value_or(parsed.scenario->duration);
 
   // Outlives the monitor, which closes the history before its folder goes.
   ScratchHistory scratch(host);
@@ -64,13 +67,18 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host)
   });
   if (options.calibrate) monitor.hardware().calibrateScreen();
 
-  simulation.runFor(options.seconds);
+  // A quarter of an hour of virtual time takes moments; the progress line is
+  // redrawn far less often than that.
+  runInSteps(seconds, 900, progress, [&](double until) {
+    simulation.runFor(until - simulation.elapsed());
+    return simulation.elapsed();
+  });
   monitor.willTerminate();
 
   // A scenario without a name is named after its path, which may be any bytes.
   SessionReport report = SessionReport::from(
       monitor, "simulated MacBook \"" + Utf8::decode(simulation.mac().scenario().name) + "\"",
-      options.seconds);
+      seconds);
   truth.fill(report);
   hardwareTruth.fill(report);
   if (options.calibrate) report.calibration = CalibrationOutcome::of(monitor.hardware());
@@ -80,7 +88,9 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host)
 }
 
 // This machine's own sensors. Without a battery there is nothing to wait for.
-CommandResult runOnHost(const ReportOptions& options, sys::Environment& host) {
+CommandResult runOnHost(const ReportOptions& options, sys::Environment& host,
+                        RunProgress* progress) {
+  const double seconds = options.seconds.value_or(3600);
   linux_host::SystemClock clock;
   sys::RealRunLoop loop;
   sys::NullPlatform provider(clock, loop, host);
@@ -92,12 +102,16 @@ CommandResult runOnHost(const ReportOptions& options, sys::Environment& host) {
   CommandResult result;
   if (options.calibrate) monitor.hardware().calibrateScreen();
   if (monitor.battery) {
-    loop.runFor(options.seconds);
+    double ran = 0;
+    runInSteps(seconds, 1, progress, [&](double until) {
+      loop.runFor(until - ran);
+      return ran = until;
+    });
     monitor.willTerminate();
   } else {
     result.exitCode = 1;
   }
-  SessionReport report = SessionReport::from(monitor, "this machine", options.seconds);
+  SessionReport report = SessionReport::from(monitor, "this machine", seconds);
   if (options.calibrate) report.calibration = CalibrationOutcome::of(monitor.hardware());
   CommandResult printed = finish(report, options);
   printed.exitCode = result.exitCode;
@@ -110,8 +124,10 @@ CommandResult runOnHost(const ReportOptions& options, sys::Environment& host) {
 
 }  // namespace
 
-CommandResult runReport(const ReportOptions& options, sys::Environment& host) {
-  return options.simulate ? runSimulated(options, host) : runOnHost(options, host);
+CommandResult runReport(const ReportOptions& options, sys::Environment& host,
+                        RunProgress* progress) {
+  return options.simulate ? runSimulated(options, host, progress)
+                          : runOnHost(options, host, progress);
 }
 
 }  // namespace ebbwise

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "sim/embedded_scenarios.h"
+#include "sys/duration_text.h"
 #include "sys/value.h"
 
 namespace ebbwise::sim {
@@ -148,70 +149,13 @@ class Object {
   std::string path_;
 };
 
-// "90", "90s", "15m", "1h30m", "1:30:00", "45:00", with an optional leading
-// minus; plain numbers are seconds.
-std::optional<double> parseDuration(std::string_view s) {
-  bool negative = !s.empty() && s.front() == '-';
-  if (negative) s.remove_prefix(1);
-  if (s.empty()) return std::nullopt;
-  double total = 0;
-  if (s.find(':') != std::string_view::npos) {
-    int fields = 0;
-    double value = 0;
-    bool digits = false;
-    for (char c : s) {
-      if (c >= '0' && c <= '9') {
-        value = value * 10 + (c - '0');
-        digits = true;
-      } else if (c == ':' && digits) {
-        total = total * 60 + value;
-        value = 0;
-        digits = false;
-        ++fields;
-      } else {
-        return std::nullopt;
-      }
-    }
-    if (!digits || fields > 2) return std::nullopt;
-    total = total * 60 + value;
-  } else {
-    double value = 0;
-    bool digits = false, fraction = false;
-    double scale = 1;
-    std::string_view lastUnit;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-      char c = s[i];
-      if (c >= '0' && c <= '9') {
-        if (fraction) {
-          scale /= 10;
-          value += (c - '0') * scale;
-        } else {
-          value = value * 10 + (c - '0');
-        }
-        digits = true;
-      } else if (c == '.' && digits && !fraction) {
-        fraction = true;
-      } else if ((c == 'h' || c == 'm' || c == 's') && digits) {
-        total += value * (c == 'h' ? 3600 : c == 'm' ? 60 : 1);
-        value = 0;
-        digits = fraction = false;
-        scale = 1;
-      } else {
-        return std::nullopt;
-      }
-    }
-    if (digits) total += value;  // a bare number counts as seconds
-  }
-  return negative ? -total : total;
-}
-
 double timeValue(const Object& o, std::string_view key, double min, double max) {
   const Value& v = o.required(key);
   std::optional<double> t;
   if (v.is_number()) {
     t = v.get<double>();
   } else if (v.is_string()) {
-    t = parseDuration(v.get<std::string>());
+    t = sys::DurationText::parse(v.get<std::string>());
     if (!t) fail(o.at(key), "not a time: \"" + v.get<std::string>() + "\" (use seconds or 1h30m)");
   } else {
     wrongType(o.at(key), "a time (seconds or \"1h30m\")", v);

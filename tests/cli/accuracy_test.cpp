@@ -493,7 +493,7 @@ TEST(ReportCommandTest, UnreadableScenarioFilesAreNamedWithTheProblem) {
   for (const auto& c : cases) {
     ReportOptions options;
     options.simulate = true;
-    options.scenarioPath = c.path;
+    options.scenario = c.path;
     options.seconds = 60;
     CommandResult result = runReport(options, host);
     EXPECT_EQ(result.exitCode, 2) << c.path;

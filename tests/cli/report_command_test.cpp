@@ -44,7 +44,7 @@ void writeFile(const std::string& path, const std::string& text) {
 ReportOptions simulated(std::optional<std::string> scenario, bool json = false) {
   ReportOptions options;
   options.simulate = true;
-  options.scenarioPath = std::move(scenario);
+  options.scenario = std::move(scenario);
   options.seconds = 120;
   options.json = json;
   return options;

@@ -1,0 +1,262 @@
+#include "cli/command_options.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+#include "app/duration.h"
+#include "base/terminal_text.h"
+#include "sim/scenario_catalog.h"
+#include "sys/duration_text.h"
+
+namespace ebbwise {
+
+namespace {
+
+// The help's width, and where the options' explanations start.
+constexpr std::size_t kWidth = 80;
+constexpr std::size_t kIndent = 25;
+
+constexpr std::array<std::string_view, 5> kOptions = {"--simulate", "--report", "--json",
+                                                      "--calibrate", "--help"};
+
+std::string quoted(std::string_view text) {
+  return "\"" + TerminalText::printable(text) + "\"";
+}
+
+// Edits that turn `a` into `b`: a typo is one or two.
+std::size_t editDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The option a mistyped or shortened one most likely meant, if any.
+std::optional<std::string_view> meant(std::string_view typed) {
+  std::string_view name = typed.substr(0, typed.find('='));
+  for (std::string_view option : kOptions) {
+    if (name.size() >= 3 && option.substr(0, name.size()) == name) return option;
+  }
+  for (std::string_view option : kOptions) {
+    if (editDistance(name, option) <= 2) return option;
+  }
+  return std::nullopt;
+}
+
+std::string unknownOption(std::string_view typed) {
+  std::string problem = "unknown option " + quoted(typed);
+  if (auto option = meant(typed)) problem += " (did you mean " + std::string(*option) + "?)";
+  return problem;
+}
+
+// Whether the argument after an option that may take a value is that value
+// rather than the next option. A negative number is a value, so that the
+// option itself can say what is wrong with it.
+bool isValue(std::string_view next) {
+  return !next.empty() &&
+         (next.front() != '-' || (next.size() > 1 && next[1] >= '0' && next[1] <= '9'));
+}
+
+std::optional<std::string> durationProblem(std::string_view typed) {
+  if (parseDuration(typed)) return std::nullopt;
+  const std::string head = "--report: " + quoted(typed);
+  if (std::optional<double> seconds = sys::DurationText::parse(typed)) {
+    if (*seconds < 0) return head + " is negative";
+    if (*seconds == 0) return head + " is no time at all";
+    return head + " is longer than a year, the longest run";
+  }
+  return head + " is not a duration (for example 90, 30s, 15m, 1h30m, 1.5h, 1d or 2d12h)";
+}
+
+// `text` in lines of at most `width` columns, the first one continuing where
+// the caller's line stands and the others indented by `indent` spaces.
+std::string wrapped(std::string_view text, std::size_t indent, std::size_t width) {
+  std::string out;
+  std::size_t column = indent;
+  bool lineStart = true;
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find(' '), text.size());
+    const std::string_view word = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    if (!lineStart && column + 1 + word.size() > width) {
+      out += "\n" + std::string(indent, ' ');
+      column = indent;
+      lineStart = true;
+    }
+    if (!lineStart) {
+      out += ' ';
+      ++column;
+    }
+    out += word;
+    column += word.size();
+    lineStart = false;
+  }
+  return out;
+}
+
+}  // namespace
+
+CommandOptions::Parsed CommandOptions::parse(const std::vector<std::string_view>& arguments) {
+  CommandOptions line;
+  bool report = false;
+  std::optional<std::string> duration;
+  std::optional<std::string> problem;
+  auto refuse = [&](std::string text) {
+    if (!problem) problem = std::move(text);
+  };
+
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    if (argument == "-h" || argument == "--help") {
+      line.help = true;
+      continue;
+    }
+    const std::size_t equals = argument.rfind("--", 0) == 0 ? argument.find('=') : argument.npos;
+    const std::string_view name = argument.substr(0, equals);
+    std::optional<std::string_view> inlineValue;
+    if (equals != argument.npos) inlineValue = argument.substr(equals + 1);
+
+    if (name == "--simulate" || name == "--report") {
+      const bool simulate = name == "--simulate";
+      if (simulate ? line.report.simulate : report) {
+        refuse(std::string(name) + " is given twice");
+        continue;
+      }
+      std::optional<std::string> value;
+      if (inlineValue) {
+        value = std::string(*inlineValue);
+      } else if (i + 1 < arguments.size() && isValue(arguments[i + 1])) {
+        value = std::string(arguments[++i]);
+      }
+      if (value && value->empty()) {
+        refuse(std::string(name) + ": the " + (simulate ? "scenario" : "duration") + " is empty");
+      }
+      if (simulate) {
+        line.report.simulate = true;
+        line.report.scenario = value;
+      } else {
+        report = true;
+        duration = value;
+      }
+    } else if (name == "--json" || name == "--calibrate") {
+      if (inlineValue) refuse(std::string(name) + " takes no value");
+      (name == "--json" ? line.report.json : line.report.calibrate) = true;
+    } else if (argument.size() > 1 && argument.front() == '-') {
+      refuse(unknownOption(argument));
+    } else {
+      std::string text = "unexpected argument " + quoted(argument);
+      if (sim::ScenarioCatalog::isBuiltIn(argument)) {
+        text +=
+            " (a scenario goes right after --simulate: --simulate " + std::string(argument) + ")";
+      }
+      refuse(std::move(text));
+    }
+  }
+
+  // Asked for help, the user gets it whatever else the line holds.
+  if (line.help) return {std::move(line), {}};
+  if (problem) return {std::nullopt, *problem};
+  if (!report) {
+    return {std::nullopt,
+            line.report.simulate
+                ? "nothing to do: add --report to run the simulation, as in \"ebbwise "
+                  "--simulate weak-charger --report\""
+                : "nothing to do: add --report, as in \"ebbwise --simulate --report\" or "
+                  "\"ebbwise --report 10m\""};
+  }
+  if (!duration) {
+    if (!line.report.simulate) {
+      return {std::nullopt,
+              "--report needs a DURATION to watch this machine, as in \"--report 10m\" (only "
+              "a simulation has a length of its own)"};
+    }
+  } else if (auto wrong = durationProblem(*duration)) {
+    return {std::nullopt, *wrong};
+  } else {
+    line.report.seconds = parseDuration(*duration);
+  }
+  return {std::move(line), {}};
+}
+
+std::string CommandOptions::usageError(std::string_view problem) {
+  return "ebbwise: " + TerminalText::printable(problem) +
+         "\nRun \"ebbwise --help\" to see the options.\n";
+}
+
+std::string CommandOptions::helpText() {
+  auto option = [&](std::string_view names, std::string_view text, std::size_t indent = kIndent) {
+    std::string head = "  " + std::string(names);
+    head.resize(std::max(head.size() + 2, indent), ' ');
+    return head + wrapped(text, indent, kWidth) + "\n";
+  };
+
+  std::string text =
+      "Usage: ebbwise --simulate [SCENARIO] --report [DURATION] [--json] [--calibrate]\n"
+      "       ebbwise --report DURATION [--json] [--calibrate]\n"
+      "\n" +
+      wrapped(
+          "Ebbwise tells where a MacBook's battery goes. Every 5 seconds it samples the "
+          "battery, the whole-system power, the chip's energy counters and every process; "
+          "its report gives the energy per app since the charger was unplugged, the drain "
+          "and the time left.",
+          0, kWidth) +
+      "\n\nOptions:\n";
+  text += option("--simulate [SCENARIO]",
+                 "Watch a simulated MacBook instead of this machine. SCENARIO is a built-in "
+                 "scenario (below) or a scenario file (JSON, described in docs/scenarios.md); "
+                 "without it \"default\" runs. Simulated time is virtual: a day passes in "
+                 "seconds.");
+  text += option("--report [DURATION]",
+                 "Watch for DURATION, then print what happened: the apps with their energy and "
+                 "share, the drain and the time left. DURATION is seconds or a number with "
+                 "units: 90, 30s, 15m, 1h30m, 1.5h, 1d, 2d12h (at most a year). A simulation "
+                 "runs for its scenario's own length unless told otherwise. On a terminal, "
+                 "standard error shows how far a long run has come.");
+  text += option("--json",
+                 "Print the report as one JSON object (its fields and units are described in "
+                 "docs/report-json.md); in a simulation it carries the true figures beside "
+                 "the measured ones.");
+  text += option("--calibrate",
+                 "First measure the screen, the keyboard light and the speakers (about a "
+                 "minute), so that the report splits them out and says what was learned.");
+  text += option("-h, --help", "Show this help.");
+
+  auto exitCode = [&](std::string_view code, std::string_view text) {
+    return option(code, text, 5);
+  };
+
+  text += "\nBuilt-in scenarios (and how long each runs):\n";
+  for (const sim::ScenarioCatalog::BuiltIn& scenario : sim::ScenarioCatalog::builtIns()) {
+    text += option(scenario.name + " (" + sys::DurationText::format(scenario.duration) + ")",
+                   scenario.description);
+  }
+
+  text += "\nHistory:\n  " +
+          wrapped(
+              "A run on this machine keeps its history in "
+              "$EBBWISE_DATA_DIR/joulemark/history.sqlite, else in "
+              "~/.local/share/joulemark/history.sqlite. A simulation never touches it: each "
+              "run writes a scratch history under $EBBWISE_DATA_DIR/simulator, else "
+              "~/.cache/ebbwise/simulator, and removes it when it ends.",
+              2, kWidth) +
+          "\n\nExit status:\n";
+  text += exitCode("0", "The report was printed.");
+  text += exitCode("1",
+                   "The run failed: this machine has no battery to read, or the report could not "
+                   "be written.");
+  text += exitCode("2",
+                   "The command line cannot be followed: an unknown option, a duration that is "
+                   "not one, a scenario that cannot be found or read.");
+  return text;
+}
+
+}  // namespace ebbwise
