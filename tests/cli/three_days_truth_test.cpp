@@ -66,7 +66,10 @@ class DaysTruth {
   void tick(const Monitor& monitor, double elapsed) {
     mac_.rowSnapshot(current_);
     const double dt = lastTick_ && monitor.lastTickAt ? *monitor.lastTickAt - *lastTick_ : 0;
-    const bool accounted = dt > 0 && dt < kGapSeconds && monitor.battery && !monitor.battery->onAC;
+    // Every tick the tracker accounts feeds the heavy-app averages; only
+    // those on battery count in the history's ranges and the session.
+    const bool accounted = dt > 0 && dt < kGapSeconds && monitor.battery;
+    const bool onBattery = accounted && !monitor.battery->onAC;
     if (monitor.session && monitor.session->start != sessionStart_) {
       sessionStart_ = monitor.session->start;
       session_.clear();
@@ -77,10 +80,11 @@ class DaysTruth {
       for (std::size_t i = 0; i < names.size(); ++i) {
         const double joules = current_.rows[i].joules() - previous_.rows[i].joules();
         if (joules == 0) continue;
+        perTick[names[i]] = joules;
+        if (!onBattery) continue;
         all[names[i]] += joules;
         if (elapsed > kEnd - 24 * kHour) lastDay[names[i]] += joules;
         session_[names[i]] += joules;
-        perTick[names[i]] = joules;
       }
     }
     lastAccountedDt = accounted ? dt : 0;
@@ -103,7 +107,7 @@ class DaysTruth {
   }
 
   RowJoules all, lastDay;
-  RowJoules perTick;  // this tick's energy per row, when accounted
+  RowJoules perTick;  // this tick's energy per row, when accounted, on battery or not
   double lastAccountedDt = 0;
 
  private:
