@@ -25,7 +25,8 @@ class MeterSlot {
   std::optional<SystemEnergy> take() {
     if (!meter_ && (++misses_ < kEagerTries || misses_ % kEagerTries == 0)) open();
     if (!meter_) return std::nullopt;
-    return meter_->take();
+    // Up to now: the chip's energy, read just after, covers the tick exactly.
+    return meter_->takeUpToNow();
   }
 
  private:

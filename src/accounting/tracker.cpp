@@ -126,6 +126,9 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
   wasOnAC_ = battery.onAC;
 
   if (gap) {
+    // Nothing of this tick is measured: the previous tick's off-chip figure
+    // must not be taken for this one's.
+    lastOffChipWatts_.reset();
     nowApps_.reset();
     nowProcesses_.reset();
     nowDrain_.reset();
@@ -134,7 +137,10 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
     return {};
   }
 
-  lastOffChipWatts_ = chip ? std::optional<double>(used - chip->total() / dt) : std::nullopt;
+  // Only a system meter reading can be set against the chip's energy: without
+  // one `used` is the battery's coarse rate, 0 on the charger, and the
+  // difference would show a step in off-chip power that never happened.
+  lastOffChipWatts_ = chip && sys ? std::optional<double>(used - chip->total() / dt) : std::nullopt;
   lastChargeWatts_ = sys && battery.onAC ? std::max(0.0, sys->inJoules / sys->seconds - used) : 0.0;
 
   if (chip) {

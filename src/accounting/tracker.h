@@ -67,6 +67,8 @@ class Tracker {
   const std::optional<BatteryReading>& battery() const { return battery_; }
   const std::unordered_set<std::string>& devRows() const { return devRows_; }
   const std::map<std::string, std::string>& bundlePaths() const { return bundlePaths_; }
+  // The system power outside the chip over the last tick; absent when that
+  // tick was not accounted or had no system meter reading.
   std::optional<double> lastOffChipWatts() const { return lastOffChipWatts_; }
   double lastChargeWatts() const { return lastChargeWatts_; }
   // The application sets the alert threshold through it.

@@ -79,6 +79,30 @@ TEST_F(TrackerTest, WithoutAChargerReadingTheInputIsUnknownNotZero) {
   EXPECT_EQ(tracker->lastChargeWatts(), 0);
 }
 
+// The passive calibration steps on the off-chip figure of every tick: a tick
+// that measured nothing must not repeat the previous figure (a power-source
+// tick landing on the timer's), nor make one from the battery's own rate,
+// which reads 0 W used while charging.
+TEST_F(TrackerTest, OffChipPowerIsAbsentWhenTheTickMeasuredNoSystemPower) {
+  fake.chip = ChipEnergy(5, 0, 0, 5);  // 2 W over 5 s
+  fake.system = SystemEnergy{50, 150, 5, true};
+  auto tracker = make();
+  tick(*tracker, 0, reading(true, 70, 20));
+  tick(*tracker, 5, reading(true, 70, 20));
+  EXPECT_EQ(tracker->lastOffChipWatts(), 10 - 2);
+  EXPECT_EQ(tracker->lastChargeWatts(), 20);
+
+  tick(*tracker, 5, reading(true, 70, 20));
+  EXPECT_EQ(tracker->lastOffChipWatts(), std::nullopt) << "a second tick at the same instant";
+
+  tick(*tracker, 10, reading(true, 70, 20));
+  EXPECT_EQ(tracker->lastOffChipWatts(), 10 - 2) << "measured again";
+  fake.system = SystemEnergy{0.5, 1.5, 0.05, true};  // too short to use
+  tick(*tracker, 15, reading(true, 70, 20));
+  EXPECT_EQ(tracker->lastOffChipWatts(), std::nullopt) << "no usable meter reading";
+  EXPECT_EQ(tracker->lastChargeWatts(), 0);
+}
+
 // The time left is the energy the battery reports over the 15-minute drain,
 // above half a watt; at or below it, the system's own estimate.
 TEST_F(TrackerTest, TimeLeftIsTheReportedEnergyOverTheAverageDrain) {

@@ -95,6 +95,16 @@ SystemEnergy SystemPowerMeter::take() {
   return taken;
 }
 
+SystemEnergy SystemPowerMeter::takeUpToNow() {
+  SystemEnergy taken;
+  queue_->sync([&] {
+    state_->sample();
+    taken = state_->energy;
+    state_->energy = {};
+  });
+  return taken;
+}
+
 std::optional<double> SystemPowerMeter::readNow() {
   std::optional<double> watts;
   queue_->sync([&] { watts = state_->smc->readFloat(kSystemPower); });

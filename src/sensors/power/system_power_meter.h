@@ -39,6 +39,12 @@ class SystemPowerMeter {
   // Energy since the previous take, and resets it. Blocks until the queue
   // serves it; never call from the meter's own queue.
   SystemEnergy take();
+  // The same, but with one more sample first, so that the interval ends
+  // now rather than at the last timed sample, up to a second ago. A caller
+  // that sets the energy against another figure taken over its own tick
+  // (the chip's energy) needs both over the same interval: a tick a second
+  // long would otherwise be compared with the second before it.
+  SystemEnergy takeUpToNow();
 
   // "PSTR" read at once, on the queue.
   std::optional<double> readNow();

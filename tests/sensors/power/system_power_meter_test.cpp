@@ -150,5 +150,31 @@ TEST(SystemPowerMeterOnVirtualLoopTest, TakesIntegrateEverySecondAndSkipSleep) {
   EXPECT_EQ(meter->latestWatts(), 20);
 }
 
+// A take up to now ends its interval at the take, not at the last timed
+// sample: what a tick one second long needs to line up with the chip's
+// energy over the same second. The timed samples go on across it.
+TEST(SystemPowerMeterOnVirtualLoopTest, ATakeUpToNowEndsAtTheTake) {
+  test::FakeSMC smc;
+  smc.setFloat("PSTR", 10);
+  smc.setFloat("PDTR", 30);
+  sys::VirtualRunLoop loop;
+  auto meter = SystemPowerMeter::create(smc, loop, loop.clock());
+  ASSERT_NE(meter, nullptr);
+
+  loop.runFor(0.5);  // a timed sample at 0 s
+  EXPECT_EQ(meter->takeUpToNow(), (SystemEnergy{5, 15, 0.5, true}));
+  loop.scheduleAfter(0.2, [&] { smc.setFloat("PSTR", 20); });
+  loop.runFor(0.7);  // a timed sample at 1 s
+  // 0.5 to 1 s: a trapezoid of 15 W; 1 to 1.2 s: 20 W.
+  SystemEnergy taken = meter->takeUpToNow();
+  // (Loop dates are seconds since 1970: differences are good to a microsecond.)
+  EXPECT_NEAR(taken.joules, 15 * 0.5 + 20 * 0.2, 1e-5);
+  EXPECT_NEAR(taken.seconds, 0.7, 1e-6);
+  // Twice at one instant: nothing in between.
+  EXPECT_EQ(meter->takeUpToNow(), (SystemEnergy{}));
+  loop.runFor(2);  // timed samples at 2 and 3 s
+  EXPECT_NEAR(meter->take().joules, 20 * 1.8, 1e-5);
+}
+
 }  // namespace
 }  // namespace ebbwise
