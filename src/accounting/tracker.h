@@ -99,6 +99,10 @@ class Tracker {
   AppWatts hogs(double threshold) const;
   // The heaviest processes of `app`, as (pid, watts), highest first.
   ProcessWatts topProcesses(const std::string& app, std::size_t limit) const;
+  // The same with each process's start time, which tells it apart from a
+  // later process that reuses its pid.
+  std::vector<std::pair<ProcessKey, double>> topProcessKeys(const std::string& app,
+                                                            std::size_t limit) const;
   std::optional<std::string> rowName(std::int32_t pid) const;
   bool isDevTool(const std::string& app) const { return devRows_.contains(app); }
 

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "accounting/session.h"
+#include "accounting/since_charge.h"
+#include "app/defaults_writer.h"
+#include "sys/date.h"
+
+namespace ebbwise {
+
+// Keeps the energy ledger of the current stretch on battery: energy per row
+// integrated from each tick's live row watts, stored in the settings at most
+// once a minute, and picked up again by a restart during the same stretch.
+class SinceChargeRecorder {
+ public:
+  static constexpr const char* kKey = "sinceCharge";
+  // Readings further apart than this (asleep, not running) add nothing.
+  static constexpr double kMaxGap = 15.0;
+  // The ledger is stored no more often than this, to keep writes rare.
+  static constexpr double kSaveEvery = 60.0;
+
+  // One tick: on the charger (or without a session) the ledger is dropped
+  // from memory and the stored copy left alone; on battery the ledger of the
+  // session is found (kept, restored from the settings, or begun) and the
+  // row watts integrated since the previous reading.
+  void record(bool onAC, const std::optional<Session>& session,
+              const std::map<std::string, double>& rowWatts, sys::Date now,
+              DefaultsWriter& defaults);
+
+  // Published state.
+  std::optional<SinceCharge> ledger;
+  std::optional<sys::Date> savedAt;  // when it was last stored; never in this run
+
+ private:
+  SinceCharge ledgerFor(const Session& session, DefaultsWriter& defaults) const;
+};
+
+}  // namespace ebbwise
