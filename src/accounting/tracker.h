@@ -87,6 +87,9 @@ class Tracker {
   // system meter cannot read the charger's power.
   std::optional<double> nowInWatts() const;
   const std::unordered_map<std::string, double>& appWatts() const { return nowApps_.values(); }
+  // Each app's power over the last accounted tick alone: its energy in that
+  // tick over the tick's length, without the 30-second window's lag.
+  std::unordered_map<std::string, double> tickAppWatts() const;
   const std::unordered_map<ProcessKey, double>& processWatts() const {
     return nowProcesses_.values();
   }

@@ -89,6 +89,16 @@ Tracker::AppWatts Tracker::hogs(double threshold) const {
   return result;
 }
 
+std::unordered_map<std::string, double> Tracker::tickAppWatts() const {
+  std::unordered_map<std::string, double> watts;
+  if (nowApps_.periods().empty()) return watts;
+  const auto& last = nowApps_.periods().back();
+  for (const auto& [app, joules] : last.joules) {
+    if (joules > 0) watts.emplace(app, joules / last.dt);
+  }
+  return watts;
+}
+
 std::vector<std::pair<ProcessKey, double>> Tracker::topProcessKeys(const std::string& app,
                                                                    std::size_t limit) const {
   std::vector<std::pair<ProcessKey, double>> matching;

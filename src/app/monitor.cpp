@@ -350,8 +350,9 @@ HardwareReading Monitor::hardwareForSplit(const BatteryReading& reading, bool sp
   return hardware;
 }
 
-void Monitor::recordSinceCharge(const BatteryReading& reading) {
-  sinceCharge.record(reading.onAC, session, nowRowWatts, platform_.clock.now(), defaults_);
+void Monitor::recordSinceCharge(const BatteryReading& reading, const std::vector<RowWatts>& split,
+                                const EnergySplit::WattsByName& tickAppWatts) {
+  sinceCharge.record(reading.onAC, session, split, tickAppWatts, platform_.clock.now(), defaults_);
 }
 
 void Monitor::refreshDetails() {
@@ -484,7 +485,20 @@ void Monitor::tick() {
   for (const auto& row : nowRows) nowRowWatts[row.row.name] += row.watts;
 
   recordForChart();
-  recordSinceCharge(*reading);
+  // The ledger adds up energy tick by tick, so it takes each row's power
+  // over this tick alone, apps at what the session counts for them: the
+  // 30-second figures shown live trail a load that starts or stops, and are
+  // squeezed to fit the measured drain; the ledger would keep both errors.
+  if (reading->onAC) {
+    recordSinceCharge(*reading, {}, {});
+  } else {
+    const EnergySplit::WattsByName tickApps = tracker_->tickAppWatts();
+    recordSinceCharge(*reading,
+                      EnergySplit::simpleBreakdown(tickApps, total, tracker_->chipWatts(),
+                                                   tracker_->billedGraphicsWatts(), hardware,
+                                                   kRowLimit, kRowMinWatts),
+                      tickApps);
+  }
   if (panelOpen) {
     refreshDetails();
     power.refreshDevices(false);

@@ -262,7 +262,8 @@ class Monitor {
   void followPlayingApps(sys::Date now);
   HardwareReading hardwareForSplit(const BatteryReading& reading, bool speakersOn);
   void recordForChart();
-  void recordSinceCharge(const BatteryReading& reading);
+  void recordSinceCharge(const BatteryReading& reading, const std::vector<RowWatts>& split,
+                         const EnergySplit::WattsByName& tickAppWatts);
   void refreshDetails();
   void checkFullscreen();
   void forgetExitedStops();

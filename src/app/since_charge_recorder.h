@@ -3,7 +3,9 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "accounting/energy_split.h"
 #include "accounting/session.h"
 #include "accounting/since_charge.h"
 #include "app/defaults_writer.h"
@@ -22,12 +24,22 @@ class SinceChargeRecorder {
   // The ledger is stored no more often than this, to keep writes rare.
   static constexpr double kSaveEvery = 60.0;
 
+  // What `ledger` adds for one tick: the rows of the tick's split, with
+  // each app at its own power over the tick as the session counts it
+  // (before the split fits the rows to the measured drain). An app keeps
+  // its own entry once it has one, even in ticks where it draws too little
+  // for a row of its own; the rest of the apps are "Other apps". Energy per
+  // app then adds up as the session's does.
+  static std::map<std::string, double> tickRows(const SinceCharge& ledger,
+                                                const std::vector<RowWatts>& split,
+                                                const EnergySplit::WattsByName& tickAppWatts);
+
   // One tick: on the charger (or without a session) the ledger is dropped
   // from memory and the stored copy left alone; on battery the ledger of the
   // session is found (kept, restored from the settings, or begun) and the
-  // row watts integrated since the previous reading.
-  void record(bool onAC, const std::optional<Session>& session,
-              const std::map<std::string, double>& rowWatts, sys::Date now,
+  // tick's rows (`tickRows`) integrated since the previous reading.
+  void record(bool onAC, const std::optional<Session>& session, const std::vector<RowWatts>& split,
+              const EnergySplit::WattsByName& tickAppWatts, sys::Date now,
               DefaultsWriter& defaults);
 
   // Published state.
