@@ -421,6 +421,16 @@ void Monitor::setLowPower(bool on) {
   published();
 }
 
+void Monitor::openBatteryIconSettings() {
+  openedBatteryIconSettings.reset();
+  std::weak_ptr<bool> alive = alive_;
+  platform_.workspace.open(kBatteryIconSettingsURL, [this, alive](bool opened) {
+    if (!alive.lock()) return;
+    openedBatteryIconSettings = opened;
+    published();
+  });
+}
+
 std::string Monitor::menuBarText() const {
   return MenuBarText::text(battery, settings_.menuBarStyle, nowDrain, minutesLeft);
 }

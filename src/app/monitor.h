@@ -162,6 +162,13 @@ class Monitor {
   // What the menu-bar item shows.
   std::string menuBarText() const;
 
+  // Opens the system setting where the system's own battery icon is hidden.
+  // Says later, through `openedBatteryIconSettings`, whether it opened.
+  void openBatteryIconSettings();
+  std::optional<bool> openedBatteryIconSettings;
+  static constexpr const char* kBatteryIconSettingsURL =
+      "x-apple.systempreferences:com.apple.ControlCenter-Settings.extension";
+
   // The dominant hue of a row's icon, for the chart's colours; without one
   // every row gets a neutral slot.
   void setIconHueLookup(ChartHistory::HueLookup lookup) { iconHue_ = std::move(lookup); }
@@ -289,6 +296,8 @@ class Monitor {
   std::vector<sys::ObserverID> workspaceObservers_;
   std::vector<sys::ObserverID> processInfoObservers_;
   std::function<void()> tickObserver_;
+  // Answers that come back later check that the monitor still exists.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace ebbwise

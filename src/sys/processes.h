@@ -24,7 +24,7 @@ struct BSDInfo {
   std::uint64_t startSeconds = 0;  // pbi_start_tvsec, seconds since 1970
   std::uint64_t startMicroseconds = 0;
   // pbi_uid: the user the process runs as; absent when the provider cannot tell.
-  std::optional<std::uint32_t> uid;
+  std::optional<std::uint32_t> uid = std::nullopt;
 };
 
 // The kernel's process-information calls, one method per call.
