@@ -10,6 +10,9 @@ namespace ebbwise {
 
 namespace {
 
+constexpr std::size_t kTextRows = 8;
+constexpr double kTextShare = 0.005;  // rows under half a percent join the rest
+
 // The ledger's rows as the report lists them: every row, highest first.
 std::vector<SinceCharge::Bar> ledgerRows(const SinceCharge& ledger) {
   std::vector<SinceCharge::Bar> rows;
@@ -57,7 +60,8 @@ std::string ActivityReport::text(bool dated) const {
   if (ledger && ledger->total() > 0) {
     line("Since the last charge (from " + DayLog::clock(ledger->start, dated) + ")");
     const ReportUnits::Energy unit = ReportUnits::energyFor(ledger->total());
-    for (const SinceCharge::Bar& bar : ledgerRows(*ledger)) {
+    // The bars the panel would draw; the JSON lists every row.
+    for (const SinceCharge::Bar& bar : ledger->bars(kTextRows, ledger->total() * kTextShare)) {
       line("  " + TerminalText::wordColumn(bar.name, 30) +
            TerminalText::column(ReportUnits::energy(bar.joules, unit), 11, true));
     }

@@ -387,9 +387,9 @@ ProcessStopper::Targets Monitor::stoppable(const std::string& row) const {
 
 ProcessStopper::Outcome Monitor::stop(const std::string& row, bool force) {
   const ProcessStopper::Targets targets = stoppable(row);
-  if (targets.empty()) return {};
   const ProcessStopper::Outcome outcome =
-      stopper.stop(platform_.processes, targets, force, platform_.clock.now());
+      targets.empty() ? ProcessStopper::Outcome{}
+                      : stopper.stop(platform_.processes, targets, force, platform_.clock.now());
   stopError.reset();
   if (outcome.signalled == 0) {
     stopError = "Couldn't stop " + ProcessInspector::splitRowName(row).title +

@@ -148,7 +148,7 @@ class Monitor {
   // Stops the processes of `row` (terminate, or kill with `force`), each only
   // while it is still the process the row was built from. Says how many
   // were signalled and how many refused; `stopError` tells the user when
-  // none could be.
+  // none could be (a row with nothing left to stop included).
   ProcessStopper::Outcome stop(const std::string& row, bool force);
   // Rows drawing more than the alert threshold that the user may stop.
   Tracker::AppWatts hogs() const;
