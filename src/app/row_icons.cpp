@@ -28,7 +28,10 @@ std::optional<double> RowIcons::hue(const std::string& row, const Tracker& track
     return value;
   }
   const std::optional<std::string> path = iconPath(row, tracker, environment);
-  const std::optional<double> value = path && iconHue ? iconHue(*path) : std::nullopt;
+  // Until something can read the icon's pixels, the hue is not known yet
+  // rather than absent.
+  if (path && !iconHue) return std::nullopt;
+  const std::optional<double> value = path ? iconHue(*path) : std::nullopt;
   hueCache.emplace(row, value);
   return value;
 }

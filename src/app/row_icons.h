@@ -35,7 +35,8 @@ class RowIcons {
   // The runtime logo of a developer-tool row (not a coding-agent session).
   static std::optional<RuntimeLogo::Logo> logo(const std::string& row, const Tracker& tracker);
 
-  // The row's hue, worked out once and kept (an absent hue too).
+  // The row's hue, worked out once and kept (an absent hue too); a row with
+  // an icon file waits until `iconHue` can read it.
   std::optional<double> hue(const std::string& row, const Tracker& tracker,
                             sys::Environment& environment, const IconHue& iconHue);
 
