@@ -128,6 +128,31 @@ TEST(MonitorStopTest, ProcessesThatAreNotTheUsersToStopAreLeftAlone) {
   EXPECT_FALSE(monitor.stopper.stopping.contains(agent.pid));
 }
 
+// The open panel keeps details only of processes still running.
+TEST(MonitorStopTest, DetailsAreKeptWhileTheProcessRunsAndThePanelIsOpen) {
+  sim::Simulation simulation(scenario(R"({
+    "machine": {"backgroundDaemons": 0},
+    "processes": [
+      {"id": "server", "path": "/usr/local/bin/node", "args": ["node", "server.js"],
+       "cwd": "/Users/alex/shop", "tty": true, "cpu": 1, "end": "40s",
+       "env": {"TERM_PROGRAM": "Apple_Terminal"}}]})"));
+  Monitor monitor(simulation.platform(), nullptr);
+  monitor.setPanelOpen(true);
+  simulation.runFor(20);
+  sys::Pid pid = 0;
+  for (const auto& p : simulation.mac().truth().processes) {
+    if (p.path == "/usr/local/bin/node") pid = p.pid;
+  }
+  const std::optional<ProcessDetails> details = monitor.details(pid);
+  ASSERT_TRUE(details);
+  EXPECT_EQ(details->launcher, "Terminal");
+  EXPECT_TRUE(monitor.processFacts.cache.contains(pid));
+  EXPECT_FALSE(monitor.details(-5)) << "nothing to inspect";
+  EXPECT_FALSE(monitor.processFacts.cache.contains(-5)) << "and nothing cached";
+  simulation.runFor(60);
+  EXPECT_FALSE(monitor.processFacts.cache.contains(pid)) << "gone with its process";
+}
+
 // Low Power Mode ------------------------------------------------------------
 
 std::string withPassword(std::string_view answers) {
