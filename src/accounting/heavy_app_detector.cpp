@@ -54,6 +54,13 @@ HeavyAppDetector::AppWatts HeavyAppDetector::update(
   return alerts;
 }
 
+void HeavyAppDetector::restoreLastAlerts(const std::map<std::string, sys::Date>& dates) {
+  for (const auto& [app, at] : dates) {
+    auto [it, inserted] = lastAlert_.try_emplace(app, at);
+    if (!inserted && at > it->second) it->second = at;
+  }
+}
+
 HeavyAppDetector::AppWatts HeavyAppDetector::above() const {
   AppWatts result;
   for (const auto& [app, average] : averages_) {

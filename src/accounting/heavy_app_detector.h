@@ -34,6 +34,12 @@ class HeavyAppDetector {
   double smoothing() const { return smoothing_; }
   const std::map<std::string, SmoothedValue>& averages() const { return averages_; }
 
+  // When each app was last reported. A restarted program hands back the
+  // dates it kept, so a restart does not cut an app's cool-down short;
+  // dates later than a report the detector made itself never replace it.
+  const std::map<std::string, sys::Date>& lastAlerts() const { return lastAlert_; }
+  void restoreLastAlerts(const std::map<std::string, sys::Date>& dates);
+
  private:
   std::map<std::string, SmoothedValue> averages_;
   std::map<std::string, sys::Date> lastAlert_;

@@ -87,6 +87,9 @@ class Tracker {
   // system meter cannot read the charger's power.
   std::optional<double> nowInWatts() const;
   const std::unordered_map<std::string, double>& appWatts() const { return nowApps_.values(); }
+  // Each app's power over the last accounted tick alone: its energy in that
+  // tick over the tick's length, without the 30-second window's lag.
+  std::unordered_map<std::string, double> tickAppWatts() const;
   const std::unordered_map<ProcessKey, double>& processWatts() const {
     return nowProcesses_.values();
   }
@@ -99,6 +102,10 @@ class Tracker {
   AppWatts hogs(double threshold) const;
   // The heaviest processes of `app`, as (pid, watts), highest first.
   ProcessWatts topProcesses(const std::string& app, std::size_t limit) const;
+  // The same with each process's start time, which tells it apart from a
+  // later process that reuses its pid.
+  std::vector<std::pair<ProcessKey, double>> topProcessKeys(const std::string& app,
+                                                            std::size_t limit) const;
   std::optional<std::string> rowName(std::int32_t pid) const;
   bool isDevTool(const std::string& app) const { return devRows_.contains(app); }
 

@@ -89,17 +89,31 @@ Tracker::AppWatts Tracker::hogs(double threshold) const {
   return result;
 }
 
-Tracker::ProcessWatts Tracker::topProcesses(const std::string& app, std::size_t limit) const {
+std::unordered_map<std::string, double> Tracker::tickAppWatts() const {
+  std::unordered_map<std::string, double> watts;
+  if (nowApps_.periods().empty()) return watts;
+  const auto& last = nowApps_.periods().back();
+  for (const auto& [app, joules] : last.joules) {
+    if (joules > 0) watts.emplace(app, joules / last.dt);
+  }
+  return watts;
+}
+
+std::vector<std::pair<ProcessKey, double>> Tracker::topProcessKeys(const std::string& app,
+                                                                   std::size_t limit) const {
   std::vector<std::pair<ProcessKey, double>> matching;
   for (const auto& [key, watts] : nowProcesses_.values()) {
     auto identity = names_.find(key);
     if (identity != names_.end() && identity->second.name == app) matching.emplace_back(key, watts);
   }
   sortByWattsStable(matching);
+  if (matching.size() > limit) matching.resize(limit);
+  return matching;
+}
+
+Tracker::ProcessWatts Tracker::topProcesses(const std::string& app, std::size_t limit) const {
   ProcessWatts result;
-  for (std::size_t i = 0; i < matching.size() && i < limit; ++i) {
-    result.emplace_back(matching[i].first.pid, matching[i].second);
-  }
+  for (const auto& [key, watts] : topProcessKeys(app, limit)) result.emplace_back(key.pid, watts);
   return result;
 }
 

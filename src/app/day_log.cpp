@@ -86,6 +86,20 @@ void DayLog::observe(const Monitor& monitor) {
   }
   lastAt_ = at;
 
+  // Switches come between ticks, each with its own time.
+  for (const Monitor::LowPowerEvent& event : monitor.lowPowerEvents) {
+    if (lowPowerSeen_ && event.at <= *lowPowerSeen_) continue;
+    add(event.at, kLowPowerMode, event.on ? "Low Power Mode on" : "Low Power Mode off", percent);
+    lowPowerSeen_ = event.at;
+  }
+  for (; alertsSeen_ < monitor.raisedAlerts.size(); ++alertsSeen_) {
+    const Monitor::RaisedAlert& raised = monitor.raisedAlerts[alertsSeen_];
+    add(raised.at, kAlert,
+        "Alert: " + raised.alert.app + " is draining your battery (" +
+            wattsText(raised.alert.watts) + ")",
+        percent);
+  }
+
   if (onAC_ && *onAC_ != battery.onAC) {
     add(at, battery.onAC ? kPluggedIn : kUnplugged,
         std::string(battery.onAC ? "Plugged in" : "Unplugged") + " at " + percentText(percent),

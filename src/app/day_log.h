@@ -28,8 +28,8 @@ class DayLog {
   static constexpr const char* kHeat = "heat";
   static constexpr const char* kSmartCharging = "smartCharging";
   static constexpr const char* kPlaying = "playing";
-  // Heavy-app alerts and Low Power Mode switches join the log as the
-  // monitor publishes them.
+  // Heavy-app alerts and Low Power Mode switches, as the monitor publishes
+  // them.
   static constexpr const char* kAlert = "alert";
   static constexpr const char* kLowPowerMode = "lowPowerMode";
 
@@ -90,6 +90,8 @@ class DayLog {
   std::set<std::string> heat_;
   std::optional<std::string> smartCharging_;
   std::set<std::string> playing_;
+  std::optional<sys::Date> lowPowerSeen_;  // the last Low Power Mode switch logged
+  std::size_t alertsSeen_ = 0;             // of the monitor's raised alerts
 };
 
 }  // namespace ebbwise

@@ -1,12 +1,16 @@
 #include "app/monitor.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "accounting/default_readers.h"
+#include "accounting/killable.h"
 #include "app/hardware_split.h"
+#include "app/menu_bar_text.h"
 #include "app/range_figures.h"
 #include "display_rules/series_palette.h"
 #include "sensors/hardware/audio_playback.h"
+#include "sensors/processes/process_inspector.h"
 #include "sensors/processes/process_scanner.h"
 
 namespace ebbwise {
@@ -23,6 +27,13 @@ std::vector<double> slotHues() {
 Monitor::Monitor(const sys::Platform& platform, std::unique_ptr<Store> store)
     : launchedAt(platform.clock.now()),
       chart(slotHues()),
+      notifier(platform.notifications),
+      lowPowerSwitch(platform.privilegedScripts,
+                     [this](std::optional<std::string> error) {
+                       // Whatever the script did, the shown state is the system's.
+                       lowPowerError = std::move(error);
+                       setLowPowerOn(platform_.processInfo.isLowPowerModeEnabled());
+                     }),
       power(platform, [this] { published(); }),
       tabs(platform, [this] { published(); }),
       platform_(platform),
@@ -32,7 +43,9 @@ Monitor::Monitor(const sys::Platform& platform, std::unique_ptr<Store> store)
                                          defaultReaders(platform))),
       hardware_(std::make_unique<HardwareMeasuring>(platform)),
       screen_(platform.displays, platform.displayServices),
-      keyboardLight_(platform.coreBrightness) {
+      keyboardLight_(platform.coreBrightness),
+      fullscreen_(platform.screens, platform.displays, platform.windowServer, platform.workspace,
+                  platform.processes) {
   loadSettings();
   wire();
 }
@@ -53,6 +66,9 @@ void Monitor::loadSettings() {
   }
   settings_ = MonitorSettings::load(platform_.userDefaults);
   tracker_->detector().thresholdWatts = settings_.alertWatts;
+  HeavyAppDetector& detector = tracker_->detector();
+  detector.restoreLastAlerts(
+      HeavyAppNotifier::loadLastAlerts(defaults_, platform_.clock.now(), detector.cooldown));
   thermalState = static_cast<int>(platform_.processInfo.thermalState());
   lowPowerOn = platform_.processInfo.isLowPowerModeEnabled();
   if (settings_.alertsOn) requestNotificationPermission();
@@ -233,11 +249,7 @@ void Monitor::setLaunchAtLogin(bool on) {
 }
 
 void Monitor::requestNotificationPermission() {
-  // The answer is not needed: a notification without permission is dropped
-  // by the system.
-  platform_.notifications.requestAuthorization(
-      sys::kAuthorizationOptionAlert | sys::kAuthorizationOptionSound,
-      [](bool, const std::optional<sys::PlatformError>&) {});
+  notifier.requestPermission();
 }
 
 // History ranges ------------------------------------------------------------
@@ -284,7 +296,13 @@ void Monitor::refreshSessionShares() {
 void Monitor::recordForChart() {
   const sys::Date now = platform_.clock.now();
   if (now - launchedAt < kChartWarmUpSeconds) return;
-  chart.record(now, nowRowWatts, iconHue_);
+  if (iconHue_) {
+    chart.record(now, nowRowWatts, iconHue_);
+  } else {
+    chart.record(now, nowRowWatts, [this](const std::string& row) {
+      return rowIcons.hue(row, *tracker_, platform_.environment, iconPixelHue_);
+    });
+  }
   std::erase_if(lowPowerEvents, [&](const LowPowerEvent& event) {
     return now - event.at > ChartHistory::kSpanSeconds;
   });
@@ -294,6 +312,25 @@ void Monitor::recordForChart() {
 
 void Monitor::notify(const HeavyAppAlert& alert) {
   raisedAlerts.push_back(RaisedAlert{platform_.clock.now(), alert});
+  // A developer tool's row says what its heaviest process is doing.
+  std::optional<std::string> facts;
+  if (tracker_->isDevTool(alert.app)) {
+    const Tracker::ProcessWatts top = tracker_->topProcesses(alert.app, 5);
+    if (!top.empty()) {
+      if (auto found = details(top.front().first)) {
+        facts = ProcessFacts::facts(*found, ProcessInspector::splitRowName(alert.app).command,
+                                    platform_.clock.now());
+      }
+    }
+  }
+  notifier.post(alert, facts);
+}
+
+void Monitor::keepAlertDates(const std::vector<HeavyAppAlert>& alerts) {
+  if (alerts.empty()) return;
+  const HeavyAppDetector& detector = tracker_->detector();
+  HeavyAppNotifier::saveLastAlerts(defaults_, detector.lastAlerts(), platform_.clock.now(),
+                                   detector.cooldown);
 }
 
 void Monitor::followPlayingApps(sys::Date now) {
@@ -313,17 +350,90 @@ HardwareReading Monitor::hardwareForSplit(const BatteryReading& reading, bool sp
   return hardware;
 }
 
-// Kept by its own type once the ledger is recorded; nothing to do until then.
-void Monitor::recordSinceCharge(const BatteryReading&) {}
+void Monitor::recordSinceCharge(const BatteryReading& reading, const std::vector<RowWatts>& split,
+                                const EnergySplit::WattsByName& tickAppWatts) {
+  sinceCharge.record(reading.onAC, session, split, tickAppWatts, platform_.clock.now(), defaults_);
+}
 
-// Process details are fetched for the open panel; nothing is cached yet.
-void Monitor::refreshDetails() {}
+void Monitor::refreshDetails() {
+  const auto& live = tracker_->processWatts();
+  processFacts.keepOnly([&](std::int32_t pid) {
+    return std::any_of(live.begin(), live.end(),
+                       [&](const auto& entry) { return entry.first.pid == pid; });
+  });
+}
 
-// The notched screen's fullscreen state; until it is read, never fullscreen.
-void Monitor::checkFullscreen() {}
+void Monitor::checkFullscreen() {
+  const bool now = fullscreen_.isFullscreen();
+  // Twice a second: only a change is news.
+  if (now == isFullscreen) return;
+  isFullscreen = now;
+  published();
+}
 
-// No stop has been sent yet, so no stopping mark can outlive its process.
-void Monitor::forgetExitedStops() {}
+void Monitor::forgetExitedStops() {
+  stopper.forgetExited(platform_.processes);
+}
+
+// Processes -------------------------------------------------------------------
+
+std::optional<ProcessDetails> Monitor::details(std::int32_t pid) {
+  return processFacts.details(platform_.processes, platform_.environment, pid);
+}
+
+ProcessStopper::Targets Monitor::stoppable(const std::string& row) const {
+  return ProcessStopper::stoppable(*tracker_, platform_.processes, row);
+}
+
+ProcessStopper::Outcome Monitor::stop(const std::string& row, bool force) {
+  const ProcessStopper::Targets targets = stoppable(row);
+  const ProcessStopper::Outcome outcome =
+      targets.empty() ? ProcessStopper::Outcome{}
+                      : stopper.stop(platform_.processes, targets, force, platform_.clock.now());
+  stopError.reset();
+  if (outcome.signalled == 0) {
+    stopError = "Couldn't stop " + ProcessInspector::splitRowName(row).title +
+                ": its processes have ended or are not yours to stop.";
+  }
+  published();
+  return outcome;
+}
+
+Tracker::AppWatts Monitor::hogs() const {
+  Tracker::AppWatts result;
+  const auto& paths = tracker_->bundlePaths();
+  for (const auto& [row, watts] : tracker_->hogs(settings_.alertWatts)) {
+    auto path = paths.find(row);
+    const std::optional<std::string> bundlePath =
+        path == paths.end() ? std::nullopt : std::optional<std::string>(path->second);
+    if (Killable::isUserStoppable(row, bundlePath, tracker_->isDevTool(row))) {
+      result.emplace_back(row, watts);
+    }
+  }
+  return result;
+}
+
+// Low Power Mode and the menu bar -----------------------------------------
+
+void Monitor::setLowPower(bool on) {
+  lowPowerError.reset();
+  lowPowerSwitch.request(on);
+  published();
+}
+
+void Monitor::openBatteryIconSettings() {
+  openedBatteryIconSettings.reset();
+  std::weak_ptr<bool> alive = alive_;
+  platform_.workspace.open(kBatteryIconSettingsURL, [this, alive](bool opened) {
+    if (!alive.lock()) return;
+    openedBatteryIconSettings = opened;
+    published();
+  });
+}
+
+std::string Monitor::menuBarText() const {
+  return MenuBarText::text(battery, settings_.menuBarStyle, nowDrain, minutesLeft);
+}
 
 void Monitor::tick() {
   std::optional<BatteryReading> reading = BatteryReading::read(platform_.registry);
@@ -344,6 +454,7 @@ void Monitor::tick() {
 
   std::vector<ProcessSample> samples = ProcessScanner::scan(platform_.processes);
   std::vector<HeavyAppAlert> alerts = tracker_->tick(platform_.clock.now(), *reading, samples);
+  keepAlertDates(alerts);
 
   battery = reading;
   session = tracker_->session();
@@ -384,7 +495,20 @@ void Monitor::tick() {
   for (const auto& row : nowRows) nowRowWatts[row.row.name] += row.watts;
 
   recordForChart();
-  recordSinceCharge(*reading);
+  // The ledger adds up energy tick by tick, so it takes each row's power
+  // over this tick alone, apps at what the session counts for them: the
+  // 30-second figures shown live trail a load that starts or stops, and are
+  // squeezed to fit the measured drain; the ledger would keep both errors.
+  if (reading->onAC) {
+    recordSinceCharge(*reading, {}, {});
+  } else {
+    const EnergySplit::WattsByName tickApps = tracker_->tickAppWatts();
+    recordSinceCharge(*reading,
+                      EnergySplit::simpleBreakdown(tickApps, total, tracker_->chipWatts(),
+                                                   tracker_->billedGraphicsWatts(), hardware,
+                                                   kRowLimit, kRowMinWatts),
+                      tickApps);
+  }
   if (panelOpen) {
     refreshDetails();
     power.refreshDevices(false);

@@ -17,8 +17,15 @@
 #include "app/charger_and_devices.h"
 #include "app/chart_history.h"
 #include "app/defaults_writer.h"
+#include "app/fullscreen_check.h"
+#include "app/heavy_app_notifier.h"
 #include "app/history_range.h"
+#include "app/low_power_switch.h"
 #include "app/monitor_settings.h"
+#include "app/process_facts.h"
+#include "app/process_stopper.h"
+#include "app/row_icons.h"
+#include "app/since_charge_recorder.h"
 #include "app/tab_checks.h"
 #include "calibration/hardware_measuring.h"
 #include "history/history_record.h"
@@ -131,9 +138,49 @@ class Monitor {
   // `rangeAppJoules` for the selected range.
   void reloadHistory();
 
+  // Processes -------------------------------------------------------------
+  // The details of a process, fetched on first use and kept while the panel
+  // is open and the process runs; nothing when it cannot be inspected.
+  std::optional<ProcessDetails> details(std::int32_t pid);
+  // What a stop of `row` would signal: its processes, heaviest first,
+  // without coding-agent sessions.
+  ProcessStopper::Targets stoppable(const std::string& row) const;
+  // Stops the processes of `row` (terminate, or kill with `force`), each only
+  // while it is still the process the row was built from. Says how many
+  // were signalled and how many refused; `stopError` tells the user when
+  // none could be (a row with nothing left to stop included).
+  ProcessStopper::Outcome stop(const std::string& row, bool force);
+  // Rows drawing more than the alert threshold that the user may stop.
+  Tracker::AppWatts hogs() const;
+
+  // Low Power Mode ----------------------------------------------------------
+  // Asks the system to switch Low Power Mode (it asks for a password);
+  // returns at once. `lowPowerOn` follows the system once the script is
+  // done; a failure other than a cancelled prompt sets `lowPowerError`.
+  void setLowPower(bool on);
+
+  // What the menu-bar item shows.
+  std::string menuBarText() const;
+
+  // Opens the system setting where the system's own battery icon is hidden.
+  // Says later, through `openedBatteryIconSettings`, whether it opened.
+  void openBatteryIconSettings();
+  std::optional<bool> openedBatteryIconSettings;
+  static constexpr const char* kBatteryIconSettingsURL =
+      "x-apple.systempreferences:com.apple.ControlCenter-Settings.extension";
+
   // The dominant hue of a row's icon, for the chart's colours; without one
   // every row gets a neutral slot.
   void setIconHueLookup(ChartHistory::HueLookup lookup) { iconHue_ = std::move(lookup); }
+  // How the drawing layer reads the dominant hue of the icon at a path.
+  // With it (and until a lookup of its own is set) the chart's colours
+  // follow the row icons: runtime logos for developer tools, app icons for
+  // the rest.
+  void setIconPixelHue(RowIcons::IconHue iconHue) { iconPixelHue_ = std::move(iconHue); }
+  // The file whose icon a row shows, when there is one.
+  std::optional<std::string> iconPath(const std::string& row) const {
+    return RowIcons::iconPath(row, *tracker_, platform_.environment);
+  }
 
   struct LowPowerEvent {
     sys::Date at;
@@ -182,12 +229,28 @@ class Monitor {
   bool isFullscreen = false;
   std::vector<HardwareReading::USBDevice> usbRows;  // what the USB-C ports power
   bool panelOpen = false;
+  // The message of the last Low Power Mode switch that failed.
+  std::optional<std::string> lowPowerError;
   // Heavy-app alerts the tracker raised while alerts were on.
   std::vector<RaisedAlert> raisedAlerts;
+  // The energy ledger of the stretch on battery since the last charge.
+  SinceChargeRecorder sinceCharge;
+  // Details of the processes the open panel shows.
+  ProcessFacts processFacts;
+  // Processes a stop was sent to (`stopper.stopping`), until they exit.
+  ProcessStopper stopper;
+  // Why the last stop signalled nothing, for the panel.
+  std::optional<std::string> stopError;
+  // Heavy-app notifications posted, and the service's last error.
+  HeavyAppNotifier notifier;
+  // Low Power Mode switches waiting for their password prompt.
+  LowPowerSwitch lowPowerSwitch;
   // The charging flag, the charger's maker, USB names and accessories.
   ChargerAndDevices power;
   // Browsers playing sound and the media sites open in them.
   TabChecks tabs;
+  // The icon hue of each charted row.
+  RowIcons rowIcons;
 
  private:
   void loadSettings();
@@ -206,10 +269,12 @@ class Monitor {
   void followPlayingApps(sys::Date now);
   HardwareReading hardwareForSplit(const BatteryReading& reading, bool speakersOn);
   void recordForChart();
-  void recordSinceCharge(const BatteryReading& reading);
+  void recordSinceCharge(const BatteryReading& reading, const std::vector<RowWatts>& split,
+                         const EnergySplit::WattsByName& tickAppWatts);
   void refreshDetails();
   void checkFullscreen();
   void forgetExitedStops();
+  void keepAlertDates(const std::vector<HeavyAppAlert>& alerts);
 
   sys::Platform platform_;
   DefaultsWriter defaults_;
@@ -220,7 +285,9 @@ class Monitor {
   std::unique_ptr<HardwareMeasuring> hardware_;
   Screen screen_;
   KeyboardLight keyboardLight_;
+  FullscreenCheck fullscreen_;
   ChartHistory::HueLookup iconHue_;
+  RowIcons::IconHue iconPixelHue_;
   sys::TaskID timer_ = 0;
   sys::TaskID fullscreenTimer_ = 0;
   sys::TaskID fastTicks_ = 0;
@@ -229,6 +296,8 @@ class Monitor {
   std::vector<sys::ObserverID> workspaceObservers_;
   std::vector<sys::ObserverID> processInfoObservers_;
   std::function<void()> tickObserver_;
+  // Answers that come back later check that the monitor still exists.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace ebbwise

@@ -8,6 +8,7 @@ namespace ebbwise {
 
 PanelTexts PanelTexts::from(const Monitor& monitor) {
   PanelTexts texts;
+  texts.menuBarText = monitor.menuBarText();
   const std::optional<BatteryReading>& battery = monitor.battery;
   const bool onAC = battery && battery->onAC;
   const bool charging = monitor.power.isChargingNow;

@@ -13,7 +13,7 @@ namespace ebbwise {
 //
 // JSON form:
 //   "panels": {
-//     "menuBarText": null until the monitor composes it,
+//     "menuBarText": "7.3 W", "80%", "3h 20m" or "–" without a battery,
 //     "notchLeft": {"symbol": system symbol name, "text": "−12.3 W"},
 //     "notchRight": null or {"caption": "> Empty", "value": "3h20"},
 //     "statusLine": "On battery, about 3h 20m left"

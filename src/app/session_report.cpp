@@ -96,6 +96,7 @@ SessionReport SessionReport::from(const Monitor& monitor, std::string machine, d
     report.rows.push_back(Row{row.row.name, row.watts, row.row.fraction, std::nullopt});
   }
   report.charge = ChargeReport::from(monitor);
+  report.activity = ActivityReport::from(monitor);
   report.panels = PanelTexts::from(monitor);
   report.playingApps.assign(monitor.playingApps.begin(), monitor.playingApps.end());
   return report;
@@ -124,6 +125,7 @@ void SessionReport::add(const DayLog& log) {
   std::stable_sort(events.begin(), events.end(),
                    [](const DayLog::Event& a, const DayLog::Event& b) { return a.at < b.at; });
   eventsLeftOut = log.eventsLeftOut();
+  activity.add(log);
   if (!log.stretches().empty()) stretch = log.stretches().back();
   if (stretch && stretch->end) sessionSeconds = *stretch->end - stretch->start;
 }
@@ -168,6 +170,7 @@ std::string SessionReport::table(std::size_t appLimit) const {
     line("Playing sound: " + list);
   }
   out += charge.text();
+  out += activity.text(longRun);
   line("");
 
   if (!sessionSeconds) {
@@ -372,8 +375,8 @@ sys::Value SessionReport::json() const {
   out["playingApps"] = playingApps;
   // What the monitor does not publish yet keeps its place, so that readers
   // of the report can count on the keys.
-  for (const char* key : {"sinceCharge", "ranges", "lowPowerMode"}) out[key] = nullptr;
-  out["alerts"] = sys::Value::array();
+  out["ranges"] = nullptr;
+  activity.addTo(out);
   if (calibration) out["calibration"] = calibration->json();
   if (!hardwareEnergy.empty()) {
     sys::Value energy = sys::Value::array();

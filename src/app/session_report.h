@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/activity_report.h"
 #include "app/calibration_outcome.h"
 #include "app/charge_report.h"
 #include "app/day_log.h"
@@ -78,6 +79,8 @@ struct SessionReport {
 
   // Charging, heat and what hangs off the Mac (its own JSON fields).
   ChargeReport charge;
+  // The ledger since the last charge, alerts and Low Power Mode.
+  ActivityReport activity;
 
   // How far the time left is off the true one, as a fraction of it: positive
   // when it promises too much. Nothing without both figures.

@@ -55,7 +55,8 @@ std::optional<sys::BSDInfo> SimProcesses::bsdInfo(sys::Pid pid) {
   double whole = std::floor(start);
   return sys::BSDInfo{model_.parentPid(i), p->terminal ? p->terminal : kNoTerminal,
                       static_cast<std::uint64_t>(whole),
-                      static_cast<std::uint64_t>((start - whole) * 1e6)};
+                      static_cast<std::uint64_t>((start - whole) * 1e6),
+                      p->root ? kRootUid : kUserUid};
 }
 
 std::optional<std::string> SimProcesses::currentDirectory(sys::Pid pid) {
@@ -93,6 +94,11 @@ sys::Pid SimProcesses::ownPid() {
   auto lock = model_.sync();
   const auto& table = model_.table();
   return table.own >= 0 ? table.processes[static_cast<std::size_t>(table.own)].pid : 0;
+}
+
+std::optional<std::uint32_t> SimProcesses::ownUid() {
+  // The monitor runs as the user, even where it may read root's processes.
+  return kUserUid;
 }
 
 bool SimProcesses::kill(sys::Pid pid, int signal) {

@@ -25,9 +25,13 @@ class SimProcesses final : public sys::Processes {
   std::optional<std::size_t> procArgs(sys::Pid pid, std::span<std::uint8_t> buffer) override;
   sys::Pid responsiblePid(sys::Pid pid) override;
   sys::Pid ownPid() override;
+  std::optional<std::uint32_t> ownUid() override;
   bool kill(sys::Pid pid, int signal) override;
 
   static constexpr std::uint32_t kNoTerminal = 0xFFFFFFFF;  // NODEV
+  // The user every scenario process runs as, unless it is root's.
+  static constexpr std::uint32_t kUserUid = 501;
+  static constexpr std::uint32_t kRootUid = 0;
 
   // Called (without the model's lock) after a signal ended a process.
   void onEnded(std::function<void()> listener) { ended_ = std::move(listener); }

@@ -18,10 +18,13 @@ struct RusageV6 {
 
 // The fields of the kernel's BSD process record the system uses.
 struct BSDInfo {
-  Pid parentPid = 0;                // pbi_ppid
-  std::uint32_t terminalDevice = 0;  // e_tdev; 0 or 0xFFFFFFFF when there is no controlling terminal
-  std::uint64_t startSeconds = 0;    // pbi_start_tvsec, seconds since 1970
+  Pid parentPid = 0;  // pbi_ppid
+  std::uint32_t terminalDevice =
+      0;                           // e_tdev; 0 or 0xFFFFFFFF when there is no controlling terminal
+  std::uint64_t startSeconds = 0;  // pbi_start_tvsec, seconds since 1970
   std::uint64_t startMicroseconds = 0;
+  // pbi_uid: the user the process runs as; absent when the provider cannot tell.
+  std::optional<std::uint32_t> uid = std::nullopt;
 };
 
 // The kernel's process-information calls, one method per call.
@@ -65,6 +68,9 @@ class Processes {
 
   // getpid: this program's own process id.
   virtual Pid ownPid() = 0;
+
+  // getuid: the user this program runs as; absent when the provider cannot tell.
+  virtual std::optional<std::uint32_t> ownUid() { return std::nullopt; }
 
   // kill: sends `signal`; true when the kernel accepted it.
   virtual bool kill(Pid pid, int signal) = 0;

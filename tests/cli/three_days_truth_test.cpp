@@ -326,8 +326,7 @@ TEST(ThreeDaysTest, HistoryRangesAndRestartsMatchTheTruth) {
 
 // The ledger is checked where it is stored: in the settings, at most a
 // minute behind, against the truth up to its own last addition.
-TEST(ThreeDaysTest, DISABLED_LedgerRowsMatchTheTruthAndSurviveTheShortRestart) {
-  // Reason: the monitor does not record the since-charge ledger yet.
+TEST(ThreeDaysTest, LedgerRowsMatchTheTruthAndSurviveTheShortRestart) {
   const Days& days = threeDays();
   int rows = 0;
   for (const StoredLedger& stored : days.ledgers) {
@@ -374,8 +373,7 @@ TEST(ThreeDaysTest, DISABLED_LedgerRowsMatchTheTruthAndSurviveTheShortRestart) {
   }
 }
 
-TEST(ThreeDaysTest, DISABLED_AlertsComeForTheHeavyAppWhenTheTrueLoadCallsForThem) {
-  // Reason: the monitor does not post heavy-app notifications yet.
+TEST(ThreeDaysTest, AlertsComeForTheHeavyAppWhenTheTrueLoadCallsForThem) {
   const Days& days = threeDays();
   ASSERT_FALSE(days.expectedAlerts.empty());
   for (const auto& alert : days.expectedAlerts) EXPECT_EQ(alert.app, days.heavyApp);

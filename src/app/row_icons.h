@@ -1,0 +1,47 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "accounting/tracker.h"
+#include "sensors/processes/runtime_logo.h"
+#include "sys/environment.h"
+
+namespace ebbwise {
+
+// Where each row's icon comes from, and the dominant hue that gives the row
+// its chart colour. Finding the icon file and choosing between a runtime
+// logo and the icon is decided here; reading an icon's pixels is the
+// drawing layer's job, handed in as a function.
+class RowIcons {
+ public:
+  static constexpr const char* kClaudeRow = "Claude";
+  static constexpr const char* kClaudeAppPath = "/Applications/Claude.app";
+  static constexpr const char* kClaudeCodePrefix = "Claude Code (";
+  // Logo colours too pale to colour a chart line.
+  static constexpr std::uint32_t kWhite = 0xFFFFFF;
+  static constexpr std::uint32_t kCream = 0xFBF0DF;
+
+  // The dominant hue of the icon at a path (its 32 × 32 rendering), or
+  // nothing for a grey or unreadable icon.
+  using IconHue = std::function<std::optional<double>(const std::string& path)>;
+
+  // The file whose icon the row shows: the app bundle the tracker saw for
+  // it, or for "Claude" the desktop app when installed; nothing otherwise.
+  static std::optional<std::string> iconPath(const std::string& row, const Tracker& tracker,
+                                             sys::Environment& environment);
+  // The runtime logo of a developer-tool row (not a coding-agent session).
+  static std::optional<RuntimeLogo::Logo> logo(const std::string& row, const Tracker& tracker);
+
+  // The row's hue, worked out once and kept (an absent hue too); a row with
+  // an icon file waits until `iconHue` can read it.
+  std::optional<double> hue(const std::string& row, const Tracker& tracker,
+                            sys::Environment& environment, const IconHue& iconHue);
+
+  // Published state.
+  std::map<std::string, std::optional<double>> hueCache;
+};
+
+}  // namespace ebbwise
