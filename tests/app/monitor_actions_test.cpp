@@ -8,7 +8,6 @@
 #include <algorithm>
 
 #include "app/monitor.h"
-#include "scripted_mac.h"
 #include "sim/sim_notifications.h"
 #include "sim/sim_privileged_scripts.h"
 #include "sim/simulation.h"
@@ -199,21 +198,6 @@ TEST(MonitorLowPowerTest, APromptNobodyAnswersNeverHoldsTheTicks) {
   // A new request clears the old message at once.
   monitor.setLowPower(false);
   EXPECT_FALSE(monitor.lowPowerError);
-}
-
-TEST(MonitorSettingsPaneTest, TheBatteryIconSettingOpensWithoutWaiting) {
-  sim::Simulation simulation(scenario(R"({"machine": {"backgroundDaemons": 0}})"));
-  Monitor monitor(simulation.platform(), nullptr);
-  monitor.openBatteryIconSettings();
-  EXPECT_FALSE(monitor.openedBatteryIconSettings) << "the answer comes later";
-  simulation.runFor(1);
-  EXPECT_EQ(monitor.openedBatteryIconSettings, true);
-  // Without a workspace nothing opens, and the monitor says so.
-  test::ScriptedMac bare;
-  Monitor alone(bare.platform(), nullptr);
-  alone.openBatteryIconSettings();
-  bare.loop.runFor(1);
-  EXPECT_NE(alone.openedBatteryIconSettings, true);
 }
 
 // Heavy-app notifications ---------------------------------------------------
