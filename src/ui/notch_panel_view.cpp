@@ -164,7 +164,9 @@ double tip(Canvas& canvas, double left, double width, double y, PanelLayout& lay
 
 double devices(Canvas& canvas, const PanelInput& input, double left, double width, double y,
                PanelLayout& layout) {
-  const TextStyle style(11, FontWeight::regular, true);
+  // A name or label from the accessory may be any length: each item is cut
+  // to the panel's width.
+  const TextStyle style = TextStyle(11, FontWeight::regular, true).cutAt(width - 16);
   double x = left, cy = y, lineHeight = 0;
   for (const PanelDevice& d : input.devices) {
     std::string levels;
