@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/command_options.h"
+#include "cli/live_command.h"
 #include "cli/render_command.h"
 #include "cli/report_command.h"
 #include "cli/run_progress.h"
@@ -34,8 +35,9 @@ int main(int argc, char** argv) {
 
   const ebbwise::ReportOptions& options = parsed.line->report;
   ebbwise::linux_host::HostEnvironment host;
-  if (parsed.line->face.renderPanel) {
-    ebbwise::CommandResult result = ebbwise::runRenderPanel(*parsed.line, host);
+  if (parsed.line->face.renderPanel || parsed.line->live) {
+    ebbwise::CommandResult result = parsed.line->live ? ebbwise::runLive(*parsed.line, host)
+                                                      : ebbwise::runRenderPanel(*parsed.line, host);
     StreamWriter::writeAll(STDERR_FILENO, result.err);
     return result.exitCode;
   }

@@ -85,6 +85,16 @@ void NotchWindowHost::setPanelContents(PanelContents contents) {
   scheduleRedraw();
 }
 
+void NotchWindowHost::setPanelContentHeight(double height) {
+  if (!std::isfinite(height) || height <= 0) return;
+  if (height == controller_->state().panelContentHeight) return;
+  controller_->setPanelContentHeight(height);
+}
+
+void NotchWindowHost::setMenuOpen(bool open) {
+  controller_->setMenuOpen(open);
+}
+
 void NotchWindowHost::requestSnapshot(const std::string& path) {
   controller_->debugSnapshot(path);
 }
@@ -167,6 +177,17 @@ void NotchWindowHost::handle(const SDL_Event& event) {
   switch (event.type) {
     case SDL_MOUSEMOTION:
       pointerAt(frame.x + event.motion.x, frame.y + event.motion.y);
+      break;
+    case SDL_MOUSEBUTTONUP:
+      if (event.button.button == SDL_BUTTON_LEFT && panelClick_ && controller_->state().isOpen) {
+        // From the window's pixels to the panel's points: the notch's top
+        // centre is the view's origin, the panel starts below the notch.
+        double scale = mapping_.scale;
+        double x = (frame.x + event.button.x - mapping_.pixelWidth / 2.0) / scale;
+        double y = (frame.y + event.button.y) / scale;
+        panelClick_(
+            Point{x + NotchMetrics::panelWidth / 2, y - controller_->state().notchSize.height});
+      }
       break;
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_LEAVE) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,8 +46,13 @@ class NotchWindowHost {
   // The screens changed; false when no notched screen is left (the window
   // hides until one comes back).
   bool setScreens(std::vector<ScreenDescription> screens);
-  // What the open panel holds.
+  // What the open panel holds, and the height its contents want.
   void setPanelContents(PanelContents contents);
+  void setPanelContentHeight(double height);
+  // A click in the open panel, in points from the panel's top left.
+  void setPanelClick(std::function<void(Point)> clicked) { panelClick_ = std::move(clicked); }
+  // A menu of the panel is open: the panel stays open wherever the pointer goes.
+  void setMenuOpen(bool open);
   // Opens the panel, and after a moment writes a picture of it to `path`
   // and its geometry to `path`.txt.
   void requestSnapshot(const std::string& path);
@@ -84,6 +90,7 @@ class NotchWindowHost {
   NotchViewInput input_;
   NotchAnimator animator_;
   PanelContents panel_;
+  std::function<void(Point)> panelClick_;
   std::unique_ptr<ImageCanvas> image_;  // the last frame's picture
   double imageScale_ = 0;
   bool redrawPending_ = false;
