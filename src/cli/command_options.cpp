@@ -26,8 +26,13 @@ constexpr std::array<std::string_view, 9> kOptions = {"--simulate",     "--repor
 // The most a live run may be sped up: a day in under ten seconds.
 constexpr double kFastestSpeed = 10'000;
 
+// Built by appending: GCC 12 warns falsely about "literal" + temporary
+// string in optimised builds.
 std::string quoted(std::string_view text) {
-  return "\"" + TerminalText::printable(text) + "\"";
+  std::string out = "\"";
+  out += TerminalText::printable(text);
+  out += "\"";
+  return out;
 }
 
 // Edits that turn `a` into `b`: a typo is one or two.
@@ -129,7 +134,8 @@ std::string wrapped(std::string_view text, std::size_t indent, std::size_t width
     const std::string_view word = text.substr(0, end);
     text.remove_prefix(std::min(end + 1, text.size()));
     if (!lineStart && column + 1 + word.size() > width) {
-      out += "\n" + std::string(indent, ' ');
+      out += '\n';
+      out.append(indent, ' ');
       column = indent;
       lineStart = true;
     }
