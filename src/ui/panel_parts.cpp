@@ -116,34 +116,40 @@ double flowBar(Canvas& canvas, const Box& box, const ChargeFlow& flow,
                const std::function<std::string(double)>& format) {
   double in = std::max(finiteOr(flow.inWatts, 0), 0.0);
   double used = std::max(finiteOr(flow.usedWatts, 0), 0.0);
-  double battery = in - used;  // negative: the battery helps out
-  double whole = std::max({in, used, 0.001});
+  double battery = in - used;  // negative: the battery makes up what the charger lacks
+  bool charging = battery >= 0;
+  // Charging, the bar is what comes in: what the Mac uses, then what goes
+  // into the battery. Draining, it is what the Mac uses: what the charger
+  // gives, then what the battery adds.
+  double whole = std::max(charging ? in : used, 0.001);
+  double first = charging ? used : in;
+  Color firstColor = charging ? Color::systemBlue() : Color::systemGray();
+  Color second = charging ? Color::rgb24(0x30D158) : Color::systemOrange();
   const double barHeight = 8;
-  Box track{box.x, box.y, box.width, barHeight};
-  canvas.fill(Path::roundedRect(track, barHeight / 2), Color::white().opacity(0.08));
-  Color mac = Color::systemBlue();
-  Color charge = battery >= 0 ? Color::rgb24(0x30D158) : Color::systemOrange();
-  double macWidth = std::clamp(used / whole, 0.0, 1.0) * box.width;
-  double chargeWidth = std::clamp(std::abs(battery) / whole, 0.0, 1.0) * box.width;
-  if (macWidth > 0) {
-    canvas.fill(Path::roundedRect(Box{box.x, box.y, macWidth, barHeight}, barHeight / 2), mac);
+  canvas.fill(Path::roundedRect(Box{box.x, box.y, box.width, barHeight}, barHeight / 2),
+              Color::white().opacity(0.08));
+  double firstWidth = std::clamp(first / whole, 0.0, 1.0) * box.width;
+  double secondWidth = std::clamp(std::abs(battery) / whole, 0.0, 1.0) * box.width;
+  secondWidth = std::min(secondWidth, box.width - firstWidth);
+  if (firstWidth > 0) {
+    canvas.fill(Path::roundedRect(Box{box.x, box.y, firstWidth, barHeight}, barHeight / 2),
+                firstColor);
   }
-  if (battery >= 0 && chargeWidth > 0) {
-    canvas.fill(Path::roundedRect(Box{box.x + macWidth, box.y,
-                                      std::min(chargeWidth, box.width - macWidth), barHeight},
-                                  barHeight / 2),
-                charge);
+  if (secondWidth > 0) {
+    canvas.fill(
+        Path::roundedRect(Box{box.x + firstWidth, box.y, secondWidth, barHeight}, barHeight / 2),
+        second);
   }
   double y = box.y + barHeight + 5;
   double x = box.x;
-  x += dotLabel(canvas, Point{x, y}, mac, "Mac " + format(used)) + 12;
-  std::string batteryText =
-      (battery >= 0 ? "Battery +" : "Battery \u2212") + format(std::abs(battery));
-  dotLabel(canvas, Point{x, y}, charge, batteryText);
-  std::string inText = format(in) + " in";
-  Size inSize = canvas.measure(inText, kSmallFigure);
-  canvas.text(inText, Point{box.maxX() - inSize.width, y}, kSmallFigure, Color::secondary());
-  return barHeight + 5 + inSize.height;
+  x += dotLabel(canvas, Point{x, y}, firstColor, (charging ? "Mac " : "Charger ") + format(first)) +
+       12;
+  dotLabel(canvas, Point{x, y}, second,
+           (charging ? "Battery +" : "Battery \u2212") + format(std::abs(battery)));
+  std::string total = charging ? format(in) + " in" : "Mac uses " + format(used);
+  Size totalSize = canvas.measure(total, kSmallFigure);
+  canvas.text(total, Point{box.maxX() - totalSize.width, y}, kSmallFigure, Color::secondary());
+  return barHeight + 5 + totalSize.height;
 }
 
 double noteLine(Canvas& canvas, Point at, double width, std::string_view symbol,

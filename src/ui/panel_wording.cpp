@@ -43,7 +43,10 @@ std::optional<Tile> timeTile(const PanelInput& input) {
   if (n.battery->onAC) {
     bool draining = n.netBatteryWatts && *n.netBatteryWatts < -ChargeFlow::kHoldingBand;
     if (draining) {
+      // The system gives no time left on the charger; the battery's own
+      // charge at the present net drain does.
       auto left = sane(n.minutesLeft);
+      if (!left) left = TimeLeft::minutesToEmpty(n.battery->remainingWh, -*n.netBatteryWatts);
       return Tile{"charger too weak", left ? TimeLeft::format(*left) : "\u2014"};
     }
     if (auto full = sane(n.minutesToFull)) return Tile{"to full", TimeLeft::format(*full)};

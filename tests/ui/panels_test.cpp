@@ -97,7 +97,10 @@ TEST(NotchPanelTest, HeaderShowsNetPowerItsCaptionAndTheTiles) {
   weak.notch.isChargingNow = false;
   weak.notch.netBatteryWatts = -3;
   weak.notch.minutesToFull.reset();
+  weak.notch.minutesLeft.reset();
   EXPECT_EQ(PanelWording::timeTile(weak)->label, "charger too weak");
+  // Without the system's estimate, the battery's charge at the net drain.
+  EXPECT_EQ(PanelWording::timeTile(weak)->value, "10h 20m");
 }
 
 TEST(NotchPanelTest, ChargingSectionOnlyOnTheCharger) {
@@ -116,6 +119,18 @@ TEST(NotchPanelTest, ChargingSectionOnlyOnTheCharger) {
   EXPECT_TRUE(charger.findText("Mac 8.5 W"));
   EXPECT_TRUE(charger.findText("Battery +21.5 W"));
   EXPECT_TRUE(charger.findText("30.0 W in"));
+
+  // A charger that gives less than the Mac uses: the bar is the Mac's use,
+  // part charger and part battery.
+  PanelInput weak = onCharger();
+  weak.chargeFlow = ChargeFlow{45, 60};
+  RecordingCanvas draining;
+  NotchPanelView::draw(draining, weak);
+  EXPECT_TRUE(draining.findText("Charger 45.0 W"));
+  EXPECT_TRUE(draining.findText("Battery \u221215.0 W"));
+  EXPECT_TRUE(draining.findText("Mac uses 60.0 W"));
+  EXPECT_EQ(draining.findText("Battery \u221215.0 W")->bounds.y,
+            draining.findText("Charger 45.0 W")->bounds.y);
 
   PanelInput slow = onCharger();
   slow.smartChargingMessage = "Finishing the charge slowly";
