@@ -61,8 +61,23 @@ void PanelWindow::draw() {
   int pixelWidth = static_cast<int>(PanelView::width);
   int w = 0, h = 0;
   SDL_GetWindowSize(window_, &w, &h);
-  if (w != pixelWidth || h != pixelHeight) SDL_SetWindowSize(window_, pixelWidth, pixelHeight);
-  SDL_ShowWindow(window_);
+  if (w != pixelWidth || h != pixelHeight) {
+    SDL_SetWindowSize(window_, pixelWidth, pixelHeight);
+    // A panel that grew keeps its bottom on the screen.
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(window_, &x, &y);
+    if (shown_ && y + pixelHeight > session_.screenHeight()) {
+      SDL_SetWindowPosition(window_, x, std::max(session_.screenHeight() - pixelHeight, 0));
+    }
+  }
+  if (!shown_) {
+    // Placed once, in the middle at its first real size; after that it stays
+    // where the user (or the window manager) put it.
+    SDL_SetWindowPosition(window_, std::max((session_.screenWidth() - pixelWidth) / 2, 0),
+                          std::max((session_.screenHeight() - pixelHeight) / 2, 0));
+    SDL_ShowWindow(window_);
+    shown_ = true;
+  }
 
   ImageCanvas image(pixelWidth, pixelHeight, 1, fonts_, Color::gray(kBackground));
   layout_ = PanelView::draw(image.canvas(), *input_, ui_);
