@@ -31,6 +31,8 @@ Outcome perform(Monitor& monitor, const ui::PanelHotspot& h, ui::PanelUiState& u
     monitor.hardware().requestCalibration();
   } else if (a == "calibrate") {
     monitor.hardware().calibrateScreen();
+  } else if (a == "notNow") {
+    monitor.hardware().declineCalibration();
   } else if (a == Menu::lineTheme && chose(h, 2)) {
     monitor.setLineTheme(h.choice == 1 ? LineTheme::mana : LineTheme::battery);
   } else if (a == Menu::fullscreenStyle && chose(h, 2)) {
@@ -57,8 +59,8 @@ Outcome perform(Monitor& monitor, const ui::PanelHotspot& h, ui::PanelUiState& u
   } else if (a == Menu::checkForUpdates) {
     // No update service on this desktop: nothing to check.
   } else {
-    // Low Power Mode, "Not now" and stopping a row need the model's switches,
-    // which it does not offer yet.
+    // Low Power Mode and stopping a row need the model's switches, which it
+    // does not offer yet.
     return Outcome::ignored;
   }
   return Outcome::done;

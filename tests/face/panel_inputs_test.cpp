@@ -100,6 +100,8 @@ TEST_F(SimulatedFixture, PanelControlsActThroughTheMonitor) {
   EXPECT_FALSE(monitor.showHideBatteryIconTip());
   click(ui::PanelMenu::measure);
   EXPECT_TRUE(monitor.hardware().isAskingToCalibrate());
+  click("notNow");
+  EXPECT_FALSE(monitor.hardware().isAskingToCalibrate());
 
   // A choice that is not offered changes nothing.
   click(ui::PanelMenu::alertWatts, 7);
