@@ -75,6 +75,19 @@ class LiveApp {
     notch_->setPanelClick([this](ui::Point p) {
       if (const ui::PanelHotspot* h = notchLayout_.actionAt(p)) act(*h, notchUi_);
     });
+    // A help text shows while the pointer rests on its control; the panel is
+    // drawn again only when the pointer comes onto or leaves one.
+    notch_->setPanelHover([this](std::optional<ui::Point> p) {
+      auto help = [this](const std::optional<ui::Point>& at) {
+        return at ? notchLayout_.helpAt(*at) : nullptr;
+      };
+      bool changed = help(p) != help(notchUi_.pointer);
+      notchUi_.pointer = p;
+      if (changed) {
+        ++uiChanges_;
+        refresh(false);
+      }
+    });
     if (panelWindow) {
       panel_ = ui::PanelWindow::open(
           session_, notch_->fonts(),

@@ -232,6 +232,7 @@ PanelLayout build(Canvas& canvas, const PanelInput& input, const PanelUiState& u
     y += menu(canvas, Point{left, y}, inner, PanelMenu::notchSettings(input), layout);
   }
   layout.height = y + kBottom;
+  tooltip(canvas, layout, ui, width);
   return layout;
 }
 

@@ -51,6 +51,10 @@ class NotchWindowHost {
   void setPanelContentHeight(double height);
   // A click in the open panel, in points from the panel's top left.
   void setPanelClick(std::function<void(Point)> clicked) { panelClick_ = std::move(clicked); }
+  // Where the pointer rests in the open panel; nothing once it left.
+  void setPanelHover(std::function<void(std::optional<Point>)> hovered) {
+    panelHover_ = std::move(hovered);
+  }
   // A menu of the panel is open: the panel stays open wherever the pointer goes.
   void setMenuOpen(bool open);
   // Opens the panel, and after a moment writes a picture of it to `path`
@@ -76,6 +80,8 @@ class NotchWindowHost {
   void keepFrames(bool needed);
   void handle(const SDL_Event& event);
   void pointerAt(int px, int py);
+  // A pixel of the window as a point of the panel's contents.
+  Point panelPoint(int px, int py) const;
   PixelRect wantedFrame(const NotchMotion& motion) const;
   void writeSnapshot(const std::string& path, const std::string& description);
 
@@ -91,6 +97,7 @@ class NotchWindowHost {
   NotchAnimator animator_;
   PanelContents panel_;
   std::function<void(Point)> panelClick_;
+  std::function<void(std::optional<Point>)> panelHover_;
   std::unique_ptr<ImageCanvas> image_;  // the last frame's picture
   double imageScale_ = 0;
   bool redrawPending_ = false;

@@ -17,6 +17,13 @@ const PanelHotspot* PanelLayout::actionAt(Point p) const {
   return nullptr;
 }
 
+const PanelHotspot* PanelLayout::helpAt(Point p) const {
+  for (auto it = hotspots.rbegin(); it != hotspots.rend(); ++it) {
+    if (!it->help.empty() && it->box.contains(p)) return &*it;
+  }
+  return nullptr;
+}
+
 const PanelHotspot* PanelLayout::find(std::string_view action) const {
   for (const PanelHotspot& h : hotspots) {
     if (h.action == action) return &h;
@@ -380,6 +387,22 @@ double menu(Canvas& canvas, Point at, double width, const std::vector<MenuItem>&
     }
   }
   return y - at.y;
+}
+
+void tooltip(Canvas& canvas, const PanelLayout& layout, const PanelUiState& ui, double width) {
+  if (!ui.pointer) return;
+  const PanelHotspot* h = layout.helpAt(*ui.pointer);
+  if (!h) return;
+  const double inset = 8;
+  double boxWidth = std::min(280.0, width - 2 * padding);
+  TextStyle style = kBody.wrappedAt(boxWidth - 2 * inset);
+  Size text = canvas.measure(h->help, style);
+  boxWidth = std::min(boxWidth, text.width + 2 * inset);
+  double x = std::clamp(h->box.x, padding, std::max(width - padding - boxWidth, padding));
+  Box box{x, h->box.maxY() + 4, boxWidth, text.height + 2 * inset};
+  canvas.fill(Path::roundedRect(box, 6), Color::gray(0.2));
+  canvas.stroke(Path::roundedRect(box, 6), Stroke(0.5), Color::white().opacity(0.2));
+  canvas.text(h->help, Point{box.x + inset, box.y + inset}, style, Color::white());
 }
 
 void divider(Canvas& canvas, double x, double y, double width) {

@@ -31,6 +31,8 @@ struct PanelLayout {
 
   // The hotspot with an action under `p`, if any.
   const PanelHotspot* actionAt(Point p) const;
+  // The help text of what lies under `p`, if any.
+  const PanelHotspot* helpAt(Point p) const;
   // The first hotspot of `action`, if any.
   const PanelHotspot* find(std::string_view action) const;
 };
@@ -40,6 +42,9 @@ struct PanelLayout {
 struct PanelUiState {
   bool menuOpen = false;
   bool pulse = false;
+  // Where the pointer rests, in the panel's points; a control with a help
+  // text under it shows the text.
+  std::optional<Point> pointer;
 };
 
 // The small pieces both panels are built from. Each draws at a given place
@@ -103,6 +108,10 @@ double measureCard(Canvas& canvas, Point at, double width, const PanelInput& inp
 // A menu's entries listed in place.
 double menu(Canvas& canvas, Point at, double width, const std::vector<MenuItem>& items,
             PanelLayout& layout);
+
+// The help text of the control under `ui.pointer`, in a box below it kept
+// inside the panel's `width`.
+void tooltip(Canvas& canvas, const PanelLayout& layout, const PanelUiState& ui, double width);
 
 // A thin line across.
 void divider(Canvas& canvas, double x, double y, double width);

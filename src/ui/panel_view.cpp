@@ -118,6 +118,7 @@ PanelLayout build(Canvas& canvas, const PanelInput& input, const PanelUiState& u
     y += menu(canvas, Point{left, y}, inner, PanelMenu::menuBarSettings(input), layout);
   }
   layout.height = y + padding;
+  tooltip(canvas, layout, ui, width);
   return layout;
 }
 

@@ -47,7 +47,9 @@ std::uint32_t PanelWindow::id() const {
 
 void PanelWindow::setInput(std::shared_ptr<const PanelInput> input, const PanelUiState& ui) {
   input_ = std::move(input);
+  std::optional<Point> pointer = ui_.pointer;  // the window's own
   ui_ = ui;
+  ui_.pointer = pointer;
   draw();
 }
 
@@ -104,8 +106,20 @@ void PanelWindow::handle(const SDL_Event& event) {
         if (callbacks_.clicked) callbacks_.clicked(hit);
       }
       break;
+    case SDL_MOUSEMOTION: {
+      // Redrawn only when the pointer comes onto or leaves a help text.
+      Point p{static_cast<double>(event.motion.x), static_cast<double>(event.motion.y)};
+      const PanelHotspot* before = ui_.pointer ? layout_.helpAt(*ui_.pointer) : nullptr;
+      const PanelHotspot* now = layout_.helpAt(p);
+      ui_.pointer = p;
+      if (before != now) draw();
+      break;
+    }
     case SDL_WINDOWEVENT:
-      if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+      if (event.window.event == SDL_WINDOWEVENT_LEAVE && ui_.pointer) {
+        ui_.pointer.reset();
+        draw();
+      } else if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
         if (callbacks_.closed) callbacks_.closed();
       } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
         draw();

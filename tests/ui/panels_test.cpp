@@ -208,6 +208,30 @@ TEST(NotchPanelTest, LowPowerPillTipAndDevicesAskTheirActions) {
   EXPECT_FALSE(layout.find("keepIt"));
 }
 
+TEST(NotchPanelTest, HelpTextShowsWhileThePointerRestsOnItsControl) {
+  PanelInput in = onBattery();
+  RecordingCanvas plain;
+  PanelLayout layout = NotchPanelView::draw(plain, in);
+  const PanelHotspot* pill = layout.find("lowPower");
+  ASSERT_TRUE(pill);
+  std::string help = PanelWording::lowPowerHelp(false);
+  EXPECT_FALSE(plain.findText(help));
+
+  PanelUiState resting;
+  resting.pointer = Point{pill->box.midX(), pill->box.midY()};
+  RecordingCanvas hovered;
+  NotchPanelView::draw(hovered, in, resting);
+  const DrawOp* tip = hovered.findText(help);
+  ASSERT_TRUE(tip);
+  EXPECT_GE(tip->bounds.y, pill->box.maxY());
+  EXPECT_LE(tip->bounds.maxX(), NotchPanelView::width);
+
+  resting.pointer = Point{-50, -50};
+  RecordingCanvas away;
+  NotchPanelView::draw(away, in, resting);
+  EXPECT_FALSE(away.findText(help));
+}
+
 TEST(NotchPanelTest, SettingsMenuListsEverySettingInOrder) {
   PanelInput in = onBattery();
   RecordingCanvas closed;
@@ -235,7 +259,7 @@ TEST(NotchPanelTest, SettingsMenuListsEverySettingInOrder) {
   EXPECT_EQ(titles, expected);
 
   RecordingCanvas open;
-  layout = NotchPanelView::draw(open, in, PanelUiState{true, false});
+  layout = NotchPanelView::draw(open, in, PanelUiState{true, false, std::nullopt});
   EXPECT_TRUE(open.findText("Quit Ebbwise"));
   EXPECT_TRUE(open.findText("Battery (green to red)"));
   EXPECT_TRUE(open.findText("Bolt (blue to pink)"));
@@ -255,7 +279,7 @@ TEST(NotchPanelTest, SettingsMenuListsEverySettingInOrder) {
   in.brightness = 0.62;
   in.calibration.speakerWatts = 0.125;
   RecordingCanvas off;
-  layout = NotchPanelView::draw(off, in, PanelUiState{true, false});
+  layout = NotchPanelView::draw(off, in, PanelUiState{true, false, std::nullopt});
   EXPECT_FALSE(layout.find(PanelMenu::alertWatts));
   EXPECT_FALSE(layout.find(PanelMenu::measure));
   EXPECT_TRUE(off.findText("Measure screen & speakers again\u2026"));
@@ -381,8 +405,9 @@ TEST(PanelsTest, AbsurdFiguresAndNamesStayInsideThePanels) {
 
   for (bool menuBar : {false, true}) {
     RecordingCanvas canvas;
-    PanelLayout layout = menuBar ? PanelView::draw(canvas, in, PanelUiState{true, true})
-                                 : NotchPanelView::draw(canvas, in, PanelUiState{true, true});
+    PanelLayout layout =
+        menuBar ? PanelView::draw(canvas, in, PanelUiState{true, true, std::nullopt})
+                : NotchPanelView::draw(canvas, in, PanelUiState{true, true, std::nullopt});
     double width = menuBar ? PanelView::width : NotchPanelView::width;
     EXPECT_EQ(canvas.refused(), 0);
     EXPECT_TRUE(std::isfinite(layout.height));
