@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "cli/command_options.h"
+#include "cli/live_command.h"
+#include "cli/render_command.h"
 #include "cli/report_command.h"
 #include "cli/run_progress.h"
 #include "cli/stream_writer.h"
@@ -33,6 +35,12 @@ int main(int argc, char** argv) {
 
   const ebbwise::ReportOptions& options = parsed.line->report;
   ebbwise::linux_host::HostEnvironment host;
+  if (parsed.line->face.renderPanel || parsed.line->live) {
+    ebbwise::CommandResult result = parsed.line->live ? ebbwise::runLive(*parsed.line, host)
+                                                      : ebbwise::runRenderPanel(*parsed.line, host);
+    StreamWriter::writeAll(STDERR_FILENO, result.err);
+    return result.exitCode;
+  }
   ebbwise::linux_host::SystemClock clock;
   // Only a person at a terminal wants to watch the run go by; a file or a
   // pipe gets the report alone.

@@ -72,6 +72,12 @@ void HardwareMeasuring::requestCalibration() {
   publish();
 }
 
+void HardwareMeasuring::declineCalibration() {
+  if (!isAskingToCalibrate_) return;
+  isAskingToCalibrate_ = false;
+  publish();
+}
+
 void HardwareMeasuring::requestStop() {
   if (stopRequested_) return;
   stopRequested_ = true;

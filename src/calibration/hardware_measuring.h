@@ -77,6 +77,8 @@ class HardwareMeasuring {
   // Asks the user to start a run (the panel's explanation card); nothing
   // while a run is under way.
   void requestCalibration();
+  // The user said "Not now" to the request.
+  void declineCalibration();
   // Starts a run on the main loop and returns at its first sleep (or at once
   // when it cannot start). Nothing but clearing the request while a run is
   // under way.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
+#include <cstdlib>
 
 #include "app/duration.h"
 #include "base/terminal_text.h"
@@ -17,11 +19,20 @@ namespace {
 constexpr std::size_t kWidth = 80;
 constexpr std::size_t kIndent = 25;
 
-constexpr std::array<std::string_view, 5> kOptions = {"--simulate", "--report", "--json",
-                                                      "--calibrate", "--help"};
+constexpr std::array<std::string_view, 9> kOptions = {"--simulate",     "--report", "--json",
+                                                      "--calibrate",    "--help",   "--panel",
+                                                      "--render-panel", "--at",     "--speed"};
 
+// The most a live run may be sped up: a day in under ten seconds.
+constexpr double kFastestSpeed = 10'000;
+
+// Built by appending: GCC 12 warns falsely about "literal" + temporary
+// string in optimised builds.
 std::string quoted(std::string_view text) {
-  return "\"" + TerminalText::printable(text) + "\"";
+  std::string out = "\"";
+  out += TerminalText::printable(text);
+  out += "\"";
+  return out;
 }
 
 // Edits that turn `a` into `b`: a typo is one or two.
@@ -77,6 +88,41 @@ std::optional<std::string> durationProblem(std::string_view typed) {
   return head + " is not a duration (for example 90, 30s, 15m, 1h30m, 1.5h, 1d or 2d12h)";
 }
 
+// What is wrong with the face's options, if anything: they must fit the
+// job asked for and their values must be usable. Fills them in when right.
+std::optional<std::string> faceProblem(CommandOptions& line, bool report,
+                                       const std::optional<std::string>& at,
+                                       const std::optional<std::string>& speed) {
+  CommandOptions::Face& face = line.face;
+  const bool live = line.report.simulate && !report && !face.renderPanel;
+  if (face.renderPanel && report) return "--render-panel and --report are separate jobs: pick one";
+  if (face.renderPanel && line.report.calibrate) return "--render-panel takes no --calibrate";
+  if (at) {
+    if (!face.renderPanel) return "--at only goes with --render-panel";
+    std::optional<double> seconds = sys::DurationText::parse(*at);
+    if (!seconds || !std::isfinite(*seconds)) {
+      return "--at: " + quoted(*at) + " is not a duration (for example 12, 90s, 15m, 2h)";
+    }
+    if (*seconds < 0) return "--at: " + quoted(*at) + " is negative";
+    if (*seconds > 366 * 86400.0) return "--at: " + quoted(*at) + " is longer than a year";
+    face.at = *seconds;
+  }
+  if (speed) {
+    if (!live) return "--speed only goes with a live run (--simulate without --report)";
+    char* end = nullptr;
+    const std::string text(*speed);
+    double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0' || !std::isfinite(value) || value <= 0 ||
+        value > kFastestSpeed) {
+      return "--speed: " + quoted(*speed) + " is not a speed-up between 0 and 10000";
+    }
+    face.speed = value;
+  }
+  if (face.panel && !live) return "--panel only goes with a live run (--simulate without --report)";
+  if (line.report.json && (live || face.renderPanel)) return "--json only goes with --report";
+  return std::nullopt;
+}
+
 // `text` in lines of at most `width` columns, the first one continuing where
 // the caller's line stands and the others indented by `indent` spaces.
 std::string wrapped(std::string_view text, std::size_t indent, std::size_t width) {
@@ -88,7 +134,8 @@ std::string wrapped(std::string_view text, std::size_t indent, std::size_t width
     const std::string_view word = text.substr(0, end);
     text.remove_prefix(std::min(end + 1, text.size()));
     if (!lineStart && column + 1 + word.size() > width) {
-      out += "\n" + std::string(indent, ' ');
+      out += '\n';
+      out.append(indent, ' ');
       column = indent;
       lineStart = true;
     }
@@ -109,6 +156,8 @@ CommandOptions::Parsed CommandOptions::parse(const std::vector<std::string_view>
   CommandOptions line;
   bool report = false;
   std::optional<std::string> duration;
+  std::optional<std::string> at;
+  std::optional<std::string> speed;
   std::optional<std::string> problem;
   auto refuse = [&](std::string text) {
     if (!problem) problem = std::move(text);
@@ -150,6 +199,25 @@ CommandOptions::Parsed CommandOptions::parse(const std::vector<std::string_view>
     } else if (name == "--json" || name == "--calibrate") {
       if (inlineValue) refuse(std::string(name) + " takes no value");
       (name == "--json" ? line.report.json : line.report.calibrate) = true;
+    } else if (name == "--render-panel" || name == "--at" || name == "--speed") {
+      std::optional<std::string_view> value = inlineValue;
+      if (!value && i + 1 < arguments.size() && isValue(arguments[i + 1])) value = arguments[++i];
+      if (!value || value->empty()) {
+        refuse(std::string(name) + (name == "--render-panel" ? " needs a PATH for the picture"
+                                    : name == "--at"         ? " needs a DURATION"
+                                                             : " needs a number"));
+        continue;
+      }
+      if (name == "--render-panel") {
+        line.face.renderPanel = std::string(*value);
+      } else if (name == "--at") {
+        at = std::string(*value);
+      } else {
+        speed = std::string(*value);
+      }
+    } else if (name == "--panel") {
+      if (inlineValue) refuse("--panel takes no value");
+      line.face.panel = true;
     } else if (argument.size() > 1 && argument.front() == '-') {
       refuse(unknownOption(argument));
     } else {
@@ -165,13 +233,20 @@ CommandOptions::Parsed CommandOptions::parse(const std::vector<std::string_view>
   // Asked for help, the user gets it whatever else the line holds.
   if (line.help) return {std::move(line), {}};
   if (problem) return {std::nullopt, *problem};
+  if (auto wrong = faceProblem(line, report, at, speed)) return {std::nullopt, *wrong};
+  if (line.face.renderPanel) {
+    // The picture is always of the simulated Mac.
+    line.report.simulate = true;
+    return {std::move(line), {}};
+  }
+  if (!report && line.report.simulate) {
+    line.live = true;
+    return {std::move(line), {}};
+  }
   if (!report) {
     return {std::nullopt,
-            line.report.simulate
-                ? "nothing to do: add --report to run the simulation, as in \"ebbwise "
-                  "--simulate weak-charger --report\""
-                : "nothing to do: add --report, as in \"ebbwise --simulate --report\" or "
-                  "\"ebbwise --report 10m\""};
+            "nothing to do: add --report, as in \"ebbwise --simulate --report\" or "
+            "\"ebbwise --report 10m\", or watch the simulated notch with \"ebbwise --simulate\""};
   }
   if (!duration) {
     if (!line.report.simulate) {
@@ -202,6 +277,8 @@ std::string CommandOptions::helpText() {
   std::string text =
       "Usage: ebbwise --simulate [SCENARIO] --report [DURATION] [--json] [--calibrate]\n"
       "       ebbwise --report DURATION [--json] [--calibrate]\n"
+      "       ebbwise --simulate [SCENARIO] [--speed N] [--panel] [--calibrate]\n"
+      "       ebbwise --render-panel PATH [--simulate [SCENARIO]] [--at DURATION]\n"
       "\n" +
       wrapped(
           "Ebbwise tells where a MacBook's battery goes. Every 5 seconds it samples the "
@@ -228,6 +305,19 @@ std::string CommandOptions::helpText() {
   text += option("--calibrate",
                  "First measure the screen, the keyboard light and the speakers (about a "
                  "minute), so that the report splits them out and says what was learned.");
+  text += option("--speed N",
+                 "Without --report, --simulate shows the notch display of the simulated Mac on "
+                 "this X display in real time; --speed runs it N times faster (up to 10000). "
+                 "Hovering over the notch opens its panel. Ctrl+C ends the run.");
+  text += option("--panel",
+                 "In a live run, also show the larger panel (the one of the menu-bar item) in "
+                 "a window of its own.");
+  text += option("--render-panel PATH",
+                 "Write a picture of the open notch panel (PNG, 1120 x 1520 pixels) of the "
+                 "simulated Mac to PATH and exit.");
+  text += option("--at DURATION",
+                 "With --render-panel: picture the panel after DURATION of simulated time "
+                 "instead of 12 seconds.");
   text += option("-h, --help", "Show this help.");
 
   auto exitCode = [&](std::string_view code, std::string_view text) {

@@ -19,6 +19,17 @@ struct CommandOptions {
   bool help = false;  // show the help and do nothing else
   ReportOptions report;
 
+  // The face: the live notch display on the simulated Mac (`--simulate`
+  // without `--report`), or a picture of the open panel.
+  struct Face {
+    std::optional<std::string> renderPanel;  // write the panel's picture here and exit
+    double at = 12;                          // simulated seconds before the picture
+    double speed = 1;                        // live: simulated seconds per real second
+    bool panel = false;                      // live: also the larger panel in a window
+  };
+  bool live = false;
+  Face face;
+
   struct Parsed;
   // Reads the arguments after the program's name. Never throws.
   static Parsed parse(const std::vector<std::string_view>& arguments);

@@ -85,6 +85,16 @@ void NotchWindowHost::setPanelContents(PanelContents contents) {
   scheduleRedraw();
 }
 
+void NotchWindowHost::setPanelContentHeight(double height) {
+  if (!std::isfinite(height) || height <= 0) return;
+  if (height == controller_->state().panelContentHeight) return;
+  controller_->setPanelContentHeight(height);
+}
+
+void NotchWindowHost::setMenuOpen(bool open) {
+  controller_->setMenuOpen(open);
+}
+
 void NotchWindowHost::requestSnapshot(const std::string& path) {
   controller_->debugSnapshot(path);
 }
@@ -158,6 +168,15 @@ void NotchWindowHost::keepFrames(bool needed) {
       loop_.scheduleRepeating(1.0 / NotchAnimator::sweepFrameRate, 0, [this] { redraw(); });
 }
 
+Point NotchWindowHost::panelPoint(int px, int py) const {
+  // The notch's top centre is the view's origin; the panel starts below the
+  // notch, centred on it.
+  const PixelRect& frame = window_->frame();
+  double x = (frame.x + px - mapping_.pixelWidth / 2.0) / mapping_.scale;
+  double y = (frame.y + py) / mapping_.scale;
+  return Point{x + NotchMetrics::panelWidth / 2, y - controller_->state().notchSize.height};
+}
+
 void NotchWindowHost::pointerAt(int px, int py) {
   controller_->mouseMoved(mapping_.toScreen(px, py));
 }
@@ -167,11 +186,20 @@ void NotchWindowHost::handle(const SDL_Event& event) {
   switch (event.type) {
     case SDL_MOUSEMOTION:
       pointerAt(frame.x + event.motion.x, frame.y + event.motion.y);
+      if (panelHover_ && controller_->state().isOpen) {
+        panelHover_(panelPoint(event.motion.x, event.motion.y));
+      }
+      break;
+    case SDL_MOUSEBUTTONUP:
+      if (event.button.button == SDL_BUTTON_LEFT && panelClick_ && controller_->state().isOpen) {
+        panelClick_(panelPoint(event.button.x, event.button.y));
+      }
       break;
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_LEAVE) {
         auto [x, y] = session_.pointer();
         pointerAt(x, y);
+        if (panelHover_) panelHover_(std::nullopt);
       } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
         scheduleRedraw();
       }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,8 +46,17 @@ class NotchWindowHost {
   // The screens changed; false when no notched screen is left (the window
   // hides until one comes back).
   bool setScreens(std::vector<ScreenDescription> screens);
-  // What the open panel holds.
+  // What the open panel holds, and the height its contents want.
   void setPanelContents(PanelContents contents);
+  void setPanelContentHeight(double height);
+  // A click in the open panel, in points from the panel's top left.
+  void setPanelClick(std::function<void(Point)> clicked) { panelClick_ = std::move(clicked); }
+  // Where the pointer rests in the open panel; nothing once it left.
+  void setPanelHover(std::function<void(std::optional<Point>)> hovered) {
+    panelHover_ = std::move(hovered);
+  }
+  // A menu of the panel is open: the panel stays open wherever the pointer goes.
+  void setMenuOpen(bool open);
   // Opens the panel, and after a moment writes a picture of it to `path`
   // and its geometry to `path`.txt.
   void requestSnapshot(const std::string& path);
@@ -70,6 +80,8 @@ class NotchWindowHost {
   void keepFrames(bool needed);
   void handle(const SDL_Event& event);
   void pointerAt(int px, int py);
+  // A pixel of the window as a point of the panel's contents.
+  Point panelPoint(int px, int py) const;
   PixelRect wantedFrame(const NotchMotion& motion) const;
   void writeSnapshot(const std::string& path, const std::string& description);
 
@@ -84,6 +96,8 @@ class NotchWindowHost {
   NotchViewInput input_;
   NotchAnimator animator_;
   PanelContents panel_;
+  std::function<void(Point)> panelClick_;
+  std::function<void(std::optional<Point>)> panelHover_;
   std::unique_ptr<ImageCanvas> image_;  // the last frame's picture
   double imageScale_ = 0;
   bool redrawPending_ = false;

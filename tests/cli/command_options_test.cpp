@@ -56,7 +56,17 @@ TEST(CommandOptions, RefusesWhatItCannotFollowAndSaysWhy) {
   };
   const Case cases[] = {
       {{}, "nothing to do"},
-      {{"--simulate", "weak-charger"}, "add --report"},
+      {{"--render-panel"}, "needs a PATH"},
+      {{"--render-panel", "a.png", "--report", "1h"}, "separate jobs"},
+      {{"--render-panel", "a.png", "--at", "soon"}, "\"soon\" is not a duration"},
+      {{"--render-panel", "a.png", "--at", "-5m"}, "is negative"},
+      {{"--at", "5m", "--simulate"}, "--at only goes with --render-panel"},
+      {{"--simulate", "--speed", "0"}, "is not a speed-up"},
+      {{"--simulate", "--speed", "fast"}, "is not a speed-up"},
+      {{"--simulate", "--speed", "nan"}, "is not a speed-up"},
+      {{"--simulate", "--report", "--speed", "10"}, "--speed only goes with a live run"},
+      {{"--panel", "--report", "1h"}, "--panel only goes with a live run"},
+      {{"--simulate", "--json"}, "--json only goes with --report"},
       {{"--json"}, "nothing to do"},
       {{"--report"}, "--report needs a DURATION"},
       {{"--report", "0"}, "no time at all"},
@@ -81,6 +91,27 @@ TEST(CommandOptions, RefusesWhatItCannotFollowAndSaysWhy) {
     EXPECT_NE(parsed.problem.find(c.problem), std::string::npos)
         << testing::PrintToString(c.arguments) << ": " << parsed.problem;
   }
+}
+
+TEST(CommandOptions, FaceJobsTakeTheirOwnOptions) {
+  CommandOptions::Parsed live = parse({"--simulate", "weak-charger", "--speed", "60", "--panel"});
+  ASSERT_TRUE(live) << live.problem;
+  EXPECT_TRUE(live.line->live);
+  EXPECT_EQ(live.line->report.scenario, "weak-charger");
+  EXPECT_EQ(live.line->face.speed, 60);
+  EXPECT_TRUE(live.line->face.panel);
+
+  CommandOptions::Parsed picture = parse({"--render-panel", "out.png", "--at", "2h"});
+  ASSERT_TRUE(picture) << picture.problem;
+  EXPECT_FALSE(picture.line->live);
+  EXPECT_TRUE(picture.line->report.simulate);
+  EXPECT_EQ(picture.line->face.renderPanel, "out.png");
+  EXPECT_EQ(picture.line->face.at, 7200);
+
+  CommandOptions::Parsed plain = parse({"--render-panel=out.png", "--simulate", "summer"});
+  ASSERT_TRUE(plain) << plain.problem;
+  EXPECT_EQ(plain.line->face.at, 12);
+  EXPECT_EQ(plain.line->report.scenario, "summer");
 }
 
 TEST(CommandOptions, HelpWinsOverEverythingElseOnTheLine) {

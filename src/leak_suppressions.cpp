@@ -1,3 +1,4 @@
+// Only for sanitizer builds: LeakSanitizer asks for this at start.
 // Fontconfig, Pango, SDL and Xlib keep caches for the life of the process
 // and some are never freed; they are not this program's leaks.
 extern "C" const char* __lsan_default_suppressions() {

@@ -1,0 +1,191 @@
+#include "face/panel_inputs.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "accounting/app_share.h"
+#include "display_rules/status_line.h"
+#include "sensors/browsers/browser.h"
+#include "ui/series_colors.h"
+
+namespace ebbwise {
+
+namespace PanelInputs {
+
+namespace {
+
+std::vector<std::pair<std::string, double>> hogs(const Monitor& monitor) {
+  return monitor.tracker().hogs(monitor.settings().alertWatts);
+}
+
+int menuBarStyleIndex(MenuBarStyle style) {
+  switch (style) {
+    case MenuBarStyle::timeLeft:
+      return 0;
+    case MenuBarStyle::percent:
+      return 1;
+    case MenuBarStyle::watts:
+      break;
+  }
+  return 2;
+}
+
+int rangeIndex(HistoryRange range) {
+  return static_cast<int>(std::find(allHistoryRanges.begin(), allHistoryRanges.end(), range) -
+                          allHistoryRanges.begin());
+}
+
+ui::PanelCalibration calibration(const Monitor& monitor) {
+  const HardwareMeasuring& h = monitor.hardware();
+  ui::PanelCalibration c;
+  c.screenMeasured = h.screen().isMeasured();
+  if (c.screenMeasured) {
+    if (monitor.brightness) c.screenWattsNow = h.screen().watts(*monitor.brightness);
+    c.screenWattsFull = h.screen().watts(1.0);
+  }
+  c.speakerWatts = h.speakers().watts;
+  c.isCalibrating = h.isCalibrating();
+  c.progress = h.calibrationProgress();
+  c.isAskingToCalibrate = h.isAskingToCalibrate();
+  c.totalSeconds = HardwareMeasuring::totalSeconds;
+  c.error = h.calibrationError();
+  c.speakerNote = h.speakerNote();
+  return c;
+}
+
+}  // namespace
+
+std::vector<RowWatts> usefulLines(const std::vector<RowWatts>& rows,
+                                  const std::set<std::string>& playingApps,
+                                  const std::vector<std::pair<std::string, double>>& hogs) {
+  std::vector<RowWatts> kept;
+  for (const RowWatts& row : rows) {
+    const std::string& name = row.row.name;
+    bool screen = name == AppShare::screenName || name == AppShare::screenAndOtherName;
+    bool playingBrowser = playingApps.contains(name) && Browser::named(name).has_value();
+    bool heavy =
+        std::any_of(hogs.begin(), hogs.end(), [&](const auto& hog) { return hog.first == name; });
+    if (screen || playingBrowser || heavy) kept.push_back(row);
+  }
+  return kept;
+}
+
+ui::NotchViewInput notch(const Monitor& monitor) {
+  const MonitorSettings& s = monitor.settings();
+  ui::NotchViewInput in;
+  in.battery = monitor.battery;
+  in.isChargingNow = monitor.power.isChargingNow;
+  in.lowPowerOn = monitor.lowPowerOn;
+  in.netBatteryWatts = monitor.netBatteryWatts();
+  in.minutesToFull = monitor.minutesToFull();
+  in.minutesLeft = monitor.minutesLeft;
+  in.hogs = hogs(monitor);
+  in.unit = s.unit;
+  in.lineTheme = s.lineTheme;
+  in.fullscreenStyle = s.fullscreenStyle;
+  in.isFullscreen = monitor.isFullscreen;
+  in.demoNotch = s.demoNotch;
+  return in;
+}
+
+ui::PanelInput panel(const Monitor& monitor, sys::Date now) {
+  const MonitorSettings& s = monitor.settings();
+  ui::PanelInput in;
+  in.notch = notch(monitor);
+  in.now = now;
+
+  const auto& chartedRows = monitor.chart.chartedRows();
+  const auto& slots = monitor.chart.seriesSlot();
+  auto colour = [&](const std::string& row) {
+    return ui::SeriesColors::forRow(row, chartedRows, slots);
+  };
+
+  if (const auto& battery = monitor.battery; battery && battery->onAC) {
+    in.chargeFlow = monitor.chargeFlow;
+    in.chargerLabel = ChargeFlow::chargerLabel(battery->chargerName, battery->chargerWatts,
+                                               monitor.power.chargerBrand);
+    in.chargerNote = ChargeFlow::chargerNote(battery->chargerRatedWatts, battery->chargerWatts);
+    if (monitor.smartCharging) {
+      in.smartChargingMessage = monitor.smartCharging->message();
+      in.smartChargingDetail = monitor.smartCharging->detail();
+      in.finishingSlowly = monitor.smartCharging->finishing && !monitor.smartCharging->holding;
+    }
+  }
+  for (const HeatWarning::Message& m : monitor.heatWarnings()) {
+    in.heatWarnings.push_back({m.line, m.detail});
+  }
+  in.fullMAh = monitor.capacity.mean;
+
+  for (const RowWatts& row : usefulLines(monitor.nowRows, monitor.playingApps, in.notch.hogs)) {
+    in.nowRows.push_back(ui::PanelRow{
+        row.row.name, row.row.fraction, row.watts, std::nullopt, colour(row.row.name), {}});
+  }
+
+  in.showHideBatteryIconTip = monitor.showHideBatteryIconTip();
+  for (const DeviceBattery& d : monitor.power.devices) {
+    ui::PanelDevice device{d.name, d.symbol(), {}};
+    for (const DeviceBattery::Level& level : d.levels)
+      device.levels.push_back({level.label, level.percent});
+    in.devices.push_back(std::move(device));
+  }
+  in.calibration = calibration(monitor);
+  in.brightness = monitor.brightness;
+  in.settings = ui::PanelSettings{s.alertsOn,
+                                  s.alertWatts,
+                                  s.lineTheme,
+                                  s.fullscreenStyle,
+                                  s.showInMenuBar,
+                                  s.demoNotch,
+                                  monitor.launchAtLogin(),
+                                  monitor.hasNotch(),
+                                  menuBarStyleIndex(s.menuBarStyle)};
+
+  // The menu-bar panel's range.
+  in.range = rangeIndex(monitor.range());
+  in.statusLine =
+      StatusLine::text(monitor.battery.has_value(), monitor.battery && monitor.battery->onAC,
+                       monitor.power.isChargingNow, monitor.minutesLeft, monitor.minutesToFull());
+  in.rangeSeconds = monitor.rangeSeconds;
+  in.rangeJoules = monitor.rangeJoules;
+  if (!monitor.history.empty()) in.percentAtStart = monitor.history.front().percent;
+  if (monitor.battery) in.percentNow = monitor.battery->percent;
+  in.hasSession = monitor.session.has_value();
+  for (const AppShare& share : monitor.shares) {
+    ui::PanelRow row{share.name,   share.fraction,     std::nullopt,
+                     std::nullopt, colour(share.name), {}};
+    if (auto w = monitor.rowWatts.find(share.name); w != monitor.rowWatts.end())
+      row.watts = w->second;
+    if (auto j = monitor.rangeAppJoules.find(share.name); j != monitor.rangeAppJoules.end())
+      row.joules = j->second;
+    in.shares.push_back(std::move(row));
+  }
+
+  in.chart.drainHistory = monitor.chart.samples();
+  in.chart.chartLines = monitor.chart.chartLines();
+  in.chart.seriesSlot = slots;
+  in.chart.unit = s.unit;
+  in.chart.battery = monitor.battery;
+  for (const Monitor::LowPowerEvent& e : monitor.lowPowerEvents) {
+    in.chart.lowPowerEvents.push_back({e.at, e.on});
+  }
+  in.chart.now = now;
+
+  in.bars.nowRowWatts = monitor.nowRowWatts;
+  in.bars.chartedRows = chartedRows;
+  in.bars.seriesSlot = slots;
+  in.bars.unit = s.unit;
+  in.bars.battery = monitor.battery;
+  in.bars.now = now;
+  return in;
+}
+
+std::optional<ui::CalibrationMessageInput> overlay(const Monitor& monitor) {
+  const HardwareMeasuring& h = monitor.hardware();
+  if (!h.isCalibrating()) return std::nullopt;
+  return ui::CalibrationMessageInput{h.phase(), h.restoreBrightness(),
+                                     static_cast<double>(h.secondsLeft()), h.calibrationProgress()};
+}
+
+}  // namespace PanelInputs
+
+}  // namespace ebbwise

@@ -1,0 +1,428 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "ui/notch_panel_view.h"
+#include "ui/panel_menu.h"
+#include "ui/panel_view.h"
+#include "ui/panel_wording.h"
+#include "ui/recording_canvas.h"
+
+namespace ebbwise::ui {
+namespace {
+
+constexpr double kNow = 1'767'225'600.0;
+
+PanelInput onBattery() {
+  PanelInput in;
+  in.notch.battery = BatteryReading::make(62, 31, -8.5, false, false, {}, {});
+  in.notch.battery->fullWh = 50;
+  in.notch.battery->chargeMAh = 3120;
+  in.notch.battery->fullMAh = 5000;
+  in.notch.battery->systemPercent = 62;
+  in.notch.netBatteryWatts = -8.5;
+  in.notch.minutesLeft = 212;
+  in.notch.unit = PowerUnit::watts;
+  in.now = sys::Date{kNow};
+  in.statusLine = "On battery, about 3h 32m left";
+  in.hasSession = true;
+  return in;
+}
+
+PanelInput onCharger() {
+  PanelInput in = onBattery();
+  in.notch.battery->onAC = true;
+  in.notch.battery->isCharging = true;
+  in.notch.isChargingNow = true;
+  in.notch.netBatteryWatts = 21.5;
+  in.notch.minutesToFull = 48;
+  in.chargeFlow = ChargeFlow{30, 8.5};
+  in.chargerLabel = "Anker 96 W USB-C charger";
+  in.smartChargingMessage = "Smart charging \u00B7 holding at 80%";
+  in.heatWarnings = {{"Battery is warm (41 \u00B0C)", "Charging slows down while it is warm."}};
+  return in;
+}
+
+std::vector<std::string> texts(const RecordingCanvas& canvas) {
+  std::vector<std::string> out;
+  for (const DrawOp* op : canvas.all(DrawOp::Kind::text)) out.push_back(op->text);
+  return out;
+}
+
+bool drawsText(const RecordingCanvas& canvas, std::string_view part) {
+  for (const DrawOp* op : canvas.all(DrawOp::Kind::text)) {
+    if (op->text.find(part) != std::string::npos) return true;
+  }
+  return false;
+}
+
+TEST(NotchPanelTest, HeaderShowsNetPowerItsCaptionAndTheTiles) {
+  RecordingCanvas battery;
+  PanelLayout layout = NotchPanelView::draw(battery, onBattery());
+  EXPECT_TRUE(battery.findText("draining now"));
+  const DrawOp* big = battery.findText("\u22128.5");
+  ASSERT_TRUE(big);
+  EXPECT_EQ(big->style.size, 30);
+  EXPECT_TRUE(battery.findText("W"));
+  EXPECT_TRUE(battery.findText("to empty"));
+  EXPECT_TRUE(battery.findText("3h 32m"));
+  EXPECT_TRUE(battery.findText("3120 mAh"));
+  // The tiles stand right, the figure left.
+  EXPECT_GT(battery.findText("3120 mAh")->bounds.x, big->bounds.maxX());
+  bool help = false;
+  for (const PanelHotspot& h : layout.hotspots) {
+    help = help || h.help.starts_with("Real charge: 3120 of 5000 mAh. The total is the average");
+    EXPECT_EQ(h.help.find("macOS shows"), std::string::npos) << "percents agree";
+  }
+  EXPECT_TRUE(help);
+
+  PanelInput differs = onBattery();
+  differs.notch.battery->systemPercent = 66;
+  differs.fullMAh = 5050;
+  EXPECT_EQ(PanelWording::capacityHelp(differs),
+            "Real charge: 3120 of 5050 mAh. The total is the average of the battery's own "
+            "capacity estimates, which jump by a few percent between readings. macOS shows "
+            "66%: it counts roughly the top 5% as full.");
+
+  RecordingCanvas charging;
+  NotchPanelView::draw(charging, onCharger());
+  EXPECT_TRUE(charging.findText("charging now"));
+  EXPECT_TRUE(charging.findText("+21.5"));
+  EXPECT_TRUE(charging.findText("to full"));
+  EXPECT_EQ(PanelWording::headerCaption(false, 0.05), "charging");
+  EXPECT_EQ(PanelWording::headerCaption(false, 0.04), "draining now");
+
+  PanelInput weak = onCharger();
+  weak.notch.isChargingNow = false;
+  weak.notch.netBatteryWatts = -3;
+  weak.notch.minutesToFull.reset();
+  weak.notch.minutesLeft.reset();
+  EXPECT_EQ(PanelWording::timeTile(weak)->label, "charger too weak");
+  // Without the system's estimate, the battery's charge at the net drain.
+  EXPECT_EQ(PanelWording::timeTile(weak)->value, "10h 20m");
+}
+
+TEST(NotchPanelTest, ChargingSectionOnlyOnTheCharger) {
+  RecordingCanvas battery;
+  NotchPanelView::draw(battery, onBattery());
+  EXPECT_FALSE(battery.findIcon("powerplug.fill"));
+  EXPECT_FALSE(drawsText(battery, "Mac "));
+
+  RecordingCanvas charger;
+  NotchPanelView::draw(charger, onCharger());
+  EXPECT_TRUE(charger.findIcon("powerplug.fill"));
+  EXPECT_TRUE(charger.findText("Anker 96 W USB-C charger"));
+  EXPECT_TRUE(charger.findText("Smart charging \u00B7 holding at 80%"));
+  EXPECT_TRUE(charger.findIcon("thermometer.high"));
+  // The flow bar: the Mac's share and the battery's, and what comes in.
+  EXPECT_TRUE(charger.findText("Mac 8.5 W"));
+  EXPECT_TRUE(charger.findText("Battery +21.5 W"));
+  EXPECT_TRUE(charger.findText("30.0 W in"));
+
+  // A charger that gives less than the Mac uses: the bar is the Mac's use,
+  // part charger and part battery.
+  PanelInput weak = onCharger();
+  weak.chargeFlow = ChargeFlow{45, 60};
+  RecordingCanvas draining;
+  NotchPanelView::draw(draining, weak);
+  EXPECT_TRUE(draining.findText("Charger 45.0 W"));
+  EXPECT_TRUE(draining.findText("Battery \u221215.0 W"));
+  EXPECT_TRUE(draining.findText("Mac uses 60.0 W"));
+  EXPECT_EQ(draining.findText("Battery \u221215.0 W")->bounds.y,
+            draining.findText("Charger 45.0 W")->bounds.y);
+
+  PanelInput slow = onCharger();
+  slow.smartChargingMessage = "Finishing the charge slowly";
+  slow.finishingSlowly = true;
+  RecordingCanvas finishing;
+  NotchPanelView::draw(finishing, slow);
+  EXPECT_TRUE(finishing.findIcon("clock.badge.checkmark"));
+}
+
+TEST(NotchPanelTest, RowsShowNamesCaptionsPowerAndSessionFacts) {
+  PanelInput in = onBattery();
+  in.nowRows = {{"Screen & other hardware", 0.4, 3.2, {}, {}, {}},
+                {"Safari", 0.3, 2.25, {}, Color::rgb24(0x3987E5), {}}};
+  RowFacts facts;
+  facts.folder = "ebbwise";
+  facts.processes = 4;
+  facts.childTasks = 3;
+  facts.orphaned = true;
+  in.nowRows.push_back({"claude ebbwise", 0.2, 1.5, {}, {}, facts});
+  RecordingCanvas canvas;
+  PanelLayout layout = NotchPanelView::draw(canvas, in);
+  EXPECT_TRUE(canvas.findText("Can't be split until your screen is measured"));
+  EXPECT_TRUE(canvas.findText("3.2 W"));
+  EXPECT_TRUE(canvas.findText("2.2 W") || canvas.findText("2.3 W"));
+  EXPECT_TRUE(canvas.findIcon("sun.max"));
+  // A coloured row's icon wears its chart colour.
+  EXPECT_EQ(canvas.findIcon("terminal")->color, Color::rgb24(0x3987E5));
+  EXPECT_TRUE(drawsText(canvas, "Claude Code in ebbwise"));
+  EXPECT_TRUE(drawsText(canvas, "4 processes"));
+  EXPECT_TRUE(canvas.findText("Stop its 3 tasks"));
+  EXPECT_TRUE(canvas.findText("What started it has closed, so nothing will stop it for you."));
+  ASSERT_TRUE(layout.find("stop"));
+  EXPECT_EQ(layout.find("stop")->row, "claude ebbwise");
+
+  EXPECT_EQ(PanelWording::rowCaption("Speakers", "Music", true), "Kept on by Music");
+  EXPECT_EQ(PanelWording::rowCaption("Speakers", std::nullopt, true), "");
+  EXPECT_EQ(PanelWording::rowCaption("Other hardware", std::nullopt, false),
+            "Wi-Fi, Bluetooth, storage, keyboard light, power conversion, and the speakers "
+            "until they're measured");
+  EXPECT_EQ(PanelWording::stopTitle(RowFacts{}), "Stop");
+  RowFacts failed;
+  failed.forceStop = true;
+  EXPECT_EQ(PanelWording::stopTitle(failed), "Force stop");
+  EXPECT_EQ(PanelWording::factsLine(RowFacts{}), "the session itself, nothing else running");
+}
+
+TEST(NotchPanelTest, LowPowerPillTipAndDevicesAskTheirActions) {
+  PanelInput in = onBattery();
+  in.showHideBatteryIconTip = true;
+  in.devices = {{"Magic Mouse", "computermouse", {{"", 85}}},
+                {"AirPods Pro", "airpodspro", {{"L", 92}, {"R", 88}, {"case", 41}}}};
+  RecordingCanvas off;
+  PanelLayout layout = NotchPanelView::draw(off, in);
+  EXPECT_TRUE(off.findIcon("leaf"));
+  EXPECT_TRUE(off.findText("Low Power"));
+  ASSERT_TRUE(layout.find("lowPower"));
+  EXPECT_EQ(layout.find("lowPower")->help, "Turn on Low Power Mode (asks for your password).");
+  EXPECT_TRUE(off.findText(PanelWording::tipTitle));
+  EXPECT_TRUE(layout.find("openBatterySettings"));
+  EXPECT_TRUE(layout.find("keepIt"));
+  EXPECT_TRUE(off.findText("85%"));
+  EXPECT_TRUE(off.findText("L 92% R 88% case 41%"));
+  EXPECT_TRUE(off.findIcon("computermouse"));
+
+  in.notch.lowPowerOn = true;
+  in.lowPowerError = "Low Power Mode couldn't be switched.";
+  in.showHideBatteryIconTip = false;
+  RecordingCanvas on;
+  layout = NotchPanelView::draw(on, in);
+  EXPECT_EQ(on.findIcon("leaf.fill")->color, Color::systemYellow());
+  EXPECT_TRUE(on.findText("Low Power Mode couldn't be switched."));
+  EXPECT_EQ(layout.find("lowPower")->help,
+            "Low Power Mode is on. Click to turn it off (asks for your password).");
+  EXPECT_FALSE(on.findText(PanelWording::tipTitle));
+  EXPECT_FALSE(layout.find("keepIt"));
+}
+
+TEST(NotchPanelTest, HelpTextShowsWhileThePointerRestsOnItsControl) {
+  PanelInput in = onBattery();
+  RecordingCanvas plain;
+  PanelLayout layout = NotchPanelView::draw(plain, in);
+  const PanelHotspot* pill = layout.find("lowPower");
+  ASSERT_TRUE(pill);
+  std::string help = PanelWording::lowPowerHelp(false);
+  EXPECT_FALSE(plain.findText(help));
+
+  PanelUiState resting;
+  resting.pointer = Point{pill->box.midX(), pill->box.midY()};
+  RecordingCanvas hovered;
+  NotchPanelView::draw(hovered, in, resting);
+  const DrawOp* tip = hovered.findText(help);
+  ASSERT_TRUE(tip);
+  EXPECT_GE(tip->bounds.y, pill->box.maxY());
+  EXPECT_LE(tip->bounds.maxX(), NotchPanelView::width);
+
+  resting.pointer = Point{-50, -50};
+  RecordingCanvas away;
+  NotchPanelView::draw(away, in, resting);
+  EXPECT_FALSE(away.findText(help));
+}
+
+TEST(NotchPanelTest, SettingsMenuListsEverySettingInOrder) {
+  PanelInput in = onBattery();
+  RecordingCanvas closed;
+  PanelLayout layout = NotchPanelView::draw(closed, in);
+  EXPECT_TRUE(closed.findIcon("ellipsis.circle"));
+  EXPECT_FALSE(closed.findText("Quit Ebbwise"));
+  EXPECT_TRUE(layout.find("menu"));
+
+  std::vector<std::string> titles;
+  for (const MenuItem& item : PanelMenu::notchSettings(in)) titles.push_back(item.title);
+  std::vector<std::string> expected = {"Warn about apps draining the battery",
+                                       "Warn above",
+                                       "Measured on this Mac",
+                                       "Screen: not measured yet",
+                                       "Speakers: not measured yet",
+                                       "Measure screen & speakers\u2026",
+                                       "Line colors",
+                                       "In fullscreen",
+                                       "Also show in menu bar",
+                                       "Show notch in recordings (for demos)",
+                                       "Open at login",
+                                       "",
+                                       "Check for Updates\u2026",
+                                       "Quit Ebbwise"};
+  EXPECT_EQ(titles, expected);
+
+  RecordingCanvas open;
+  layout = NotchPanelView::draw(open, in, PanelUiState{true, false, std::nullopt});
+  EXPECT_TRUE(open.findText("Quit Ebbwise"));
+  EXPECT_TRUE(open.findText("Battery (green to red)"));
+  EXPECT_TRUE(open.findText("Bolt (blue to pink)"));
+  EXPECT_TRUE(open.findText("Hide the notch line"));
+  for (const char* choice : {"1 W", "2 W", "3 W", "5 W"}) EXPECT_TRUE(open.findText(choice));
+  int thresholds = 0;
+  for (const PanelHotspot& h : layout.hotspots) thresholds += h.action == PanelMenu::alertWatts;
+  EXPECT_EQ(thresholds, 4);
+
+  // With warnings off their threshold cannot be chosen; during a run the
+  // measuring button cannot either.
+  in.settings.alertsOn = false;
+  in.calibration.isCalibrating = true;
+  in.calibration.screenMeasured = true;
+  in.calibration.screenWattsFull = 4.25;
+  in.calibration.screenWattsNow = 2.5;
+  in.brightness = 0.62;
+  in.calibration.speakerWatts = 0.125;
+  RecordingCanvas off;
+  layout = NotchPanelView::draw(off, in, PanelUiState{true, false, std::nullopt});
+  EXPECT_FALSE(layout.find(PanelMenu::alertWatts));
+  EXPECT_FALSE(layout.find(PanelMenu::measure));
+  EXPECT_TRUE(off.findText("Measure screen & speakers again\u2026"));
+  EXPECT_TRUE(off.findText("Screen: 2.5 W at 62%, 4.2 W at full brightness") ||
+              off.findText("Screen: 2.5 W at 62%, 4.3 W at full brightness"));
+  EXPECT_TRUE(off.findText("Speakers: 0.12 W while switched on") ||
+              off.findText("Speakers: 0.13 W while switched on"));
+}
+
+TEST(NotchPanelTest, CalibrationCardAndButtonFollowTheRun) {
+  PanelInput in = onBattery();
+  in.calibration.isAskingToCalibrate = true;
+  in.calibration.totalSeconds = 57;
+  in.brightness = 0.62;
+  in.calibration.error = "The speakers couldn't be switched on for measuring.";
+  RecordingCanvas asking;
+  PanelLayout layout = NotchPanelView::draw(asking, in);
+  EXPECT_TRUE(asking.findText("Measure your screen and speakers"));
+  EXPECT_TRUE(drawsText(asking, "For about 57 seconds, Ebbwise changes"));
+  EXPECT_TRUE(drawsText(asking, "puts it back to 62%. Then"));
+  EXPECT_TRUE(layout.find("calibrate"));
+  EXPECT_TRUE(layout.find("notNow"));
+  EXPECT_TRUE(asking.findText("The speakers couldn't be switched on for measuring."));
+  EXPECT_NE(PanelWording::cardText(in.calibration, std::nullopt).find("back to where it was."),
+            std::string::npos);
+
+  in.calibration.isAskingToCalibrate = false;
+  in.calibration.isCalibrating = true;
+  in.calibration.progress = 0.5;
+  RecordingCanvas running;
+  NotchPanelView::draw(running, in);
+  EXPECT_TRUE(running.findText("Measuring your screen\u2026"));
+  const DrawOp* bar = nullptr;
+  for (const DrawOp* op : running.all(DrawOp::Kind::fill)) {
+    if (op->color == Color::systemBlue()) bar = op;
+  }
+  ASSERT_TRUE(bar);
+  EXPECT_NEAR(bar->bounds.width, NotchPanelView::width - 2 * PanelParts::padding, 1e-6 + 194);
+}
+
+TEST(MenuBarPanelTest, StatusRangeSummaryChartsAndShares) {
+  PanelInput in = onBattery();
+  in.rangeSeconds = 2 * 3600 + 5 * 60;
+  in.rangeJoules = 12.34 * 3600;
+  in.percentAtStart = 96;
+  in.percentNow = 62;
+  in.shares = {{"Safari", 0.42, 3.4, 5.2 * 3600, Color::rgb24(0x199E70), {}},
+               {"macOS background work", 0.18, 1.1, 2.2 * 3600, {}, {}}};
+  for (int i = 0; i < 10; ++i) {
+    in.chart.drainHistory.push_back({sys::Date{kNow - 300 + i * 30}, {{"Safari", 3.4}}});
+  }
+  in.chart.chartLines = {"Safari"};
+  in.chart.unit = PowerUnit::watts;
+  in.chart.now = sys::Date{kNow};
+  RecordingCanvas canvas;
+  PanelLayout layout = PanelView::draw(canvas, in);
+  EXPECT_TRUE(canvas.findText("On battery, about 3h 32m left"));
+  for (std::string_view title : PanelWording::rangeTitles)
+    EXPECT_TRUE(canvas.findText(title)) << title;
+  int segments = 0;
+  for (const PanelHotspot& h : layout.hotspots) segments += h.action == PanelView::rangeAction;
+  EXPECT_EQ(segments, 3);
+  EXPECT_TRUE(canvas.findText("2h 05m on battery"));
+  EXPECT_TRUE(canvas.findText("96% \u2192 62% \u00B7 12.3 Wh used"));
+  EXPECT_TRUE(canvas.findText("Share"));
+  EXPECT_TRUE(canvas.findText("Used"));
+  EXPECT_TRUE(canvas.findText("42%"));
+  EXPECT_TRUE(canvas.findText("5.2 Wh"));
+  EXPECT_TRUE(canvas.findText("WindowServer, Spotlight and other system tasks \u00B7 1.1 W now"));
+  EXPECT_TRUE(canvas.findText("Watts"));  // the power chart's axis
+  EXPECT_TRUE(canvas.findIcon("gearshape"));
+
+  // On the charger the session pauses.
+  in.notch.battery->onAC = true;
+  RecordingCanvas paused;
+  PanelView::draw(paused, in);
+  EXPECT_TRUE(paused.findText("paused while plugged in"));
+
+  std::vector<std::string> titles;
+  for (const MenuItem& item : PanelMenu::menuBarSettings(in)) titles.push_back(item.title);
+  EXPECT_EQ(titles,
+            (std::vector<std::string>{
+                "Also show in menu bar", "Menu bar shows", "Warn about apps draining the battery",
+                "Warn above", "Open at login", "Show notch in recordings (for demos)", "Quit"}));
+  in.settings.hasNotch = false;
+  EXPECT_EQ(PanelMenu::menuBarSettings(in).front().title, "Menu bar shows");
+}
+
+TEST(MenuBarPanelTest, EmptyStatesSayWhyThereIsNothingToShow) {
+  PanelInput in = onBattery();
+  in.hasSession = false;
+  RecordingCanvas noSession;
+  PanelView::draw(noSession, in);
+  EXPECT_TRUE(noSession.findText(PanelWording::trackingStarts));
+
+  in.range = 1;
+  RecordingCanvas empty;
+  PanelView::draw(empty, in);
+  EXPECT_TRUE(empty.findText(PanelWording::notEnoughData));
+  EXPECT_FALSE(empty.findText("Share"));
+}
+
+TEST(PanelsTest, AbsurdFiguresAndNamesStayInsideThePanels) {
+  PanelInput in = onCharger();
+  const double nan = std::nan("");
+  in.notch.netBatteryWatts = nan;
+  in.notch.minutesLeft = -40;
+  in.notch.minutesToFull = nan;
+  in.chargeFlow = ChargeFlow{1e7, nan};
+  in.notch.battery->percent = nan;
+  in.notch.battery->chargeMAh = -5;
+  std::string longName(300, 'x');
+  std::string rtl = "\u05E9\u05DC\u05D5\u05DD a\u0301\u0301\u0301 \u202Eevil";
+  in.nowRows = {{longName, nan, 1e7, {}, {}, {}}, {rtl, -3, -1e9, {}, {}, {}}};
+  in.shares = {{longName, 1e9, nan, -1e12, {}, {}}, {rtl, nan, 1e7, nan, {}, {}}};
+  in.rangeSeconds = -100;
+  in.rangeJoules = 1e300;
+  in.percentAtStart = nan;
+  in.percentNow = 1e9;
+  in.calibration.isCalibrating = true;
+  in.calibration.progress = nan;
+  in.devices = {{longName, "no.such.symbol", {{"", -20}, {longName, 900}}}};
+
+  for (bool menuBar : {false, true}) {
+    RecordingCanvas canvas;
+    PanelLayout layout =
+        menuBar ? PanelView::draw(canvas, in, PanelUiState{true, true, std::nullopt})
+                : NotchPanelView::draw(canvas, in, PanelUiState{true, true, std::nullopt});
+    double width = menuBar ? PanelView::width : NotchPanelView::width;
+    EXPECT_EQ(canvas.refused(), 0);
+    EXPECT_TRUE(std::isfinite(layout.height));
+    for (const DrawOp& op : canvas.ops()) {
+      ASSERT_TRUE(std::isfinite(op.bounds.x) && std::isfinite(op.bounds.width)) << op.text;
+      EXPECT_LE(op.bounds.maxX(), width + 0.5) << op.text << op.symbol;
+      EXPECT_GE(op.bounds.x, -0.5) << op.text << op.symbol;
+      EXPECT_LT(op.text.size(), 400u);
+    }
+    for (const std::string& text : texts(canvas)) {
+      EXPECT_EQ(text.find("nan"), std::string::npos) << text;
+      EXPECT_EQ(text.find("inf"), std::string::npos) << text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ebbwise::ui
