@@ -75,6 +75,7 @@ class LinuxPlatform {
   sys::NullPlatform absent_;
   PlatformEnvironment environment_;
   RaplCounters counters_;
+  PowerSupplyCache supplies_;
   PowerSupplyRegistry registry_;
   ProcProcesses processes_;
   PowerSupplySMC smc_;
