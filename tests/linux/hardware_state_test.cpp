@@ -260,5 +260,37 @@ TEST_F(SoundServerTest, NoServerOrAGarbledDumpMeansNothingPlays) {
   EXPECT_FALSE(AudioPlayback::outputIsBuiltInSpeakers(p.audio));
 }
 
+// Starting the tools is the dearest thing the monitor does: a machine without
+// a sound server is asked again only now and then, one with a server at
+// every refresh.
+TEST_F(SoundServerTest, AnAbsentServerIsAskedSeldom) {
+  struct CountingTools final : sys::ToolRunner {
+    int runs = 0;
+    std::optional<sys::ToolRun> answer;
+    std::optional<sys::ToolRun> run(std::string_view, std::span<const std::string>) override {
+      ++runs;
+      return answer;
+    }
+  } tools;
+  SoundServerAudio audio(tools, loop, loop.clock(),
+                         {.refreshSeconds = 5, .staleSeconds = 90, .retrySeconds = 60});
+  auto askEverySecond = [&](int seconds) {
+    for (int i = 0; i < seconds; ++i) {
+      settle(audio);
+      loop.runFor(0.9);
+    }
+  };
+  askEverySecond(30);
+  EXPECT_EQ(tools.runs, 2);  // the dump, then the listing: once
+  askEverySecond(35);
+  EXPECT_EQ(tools.runs, 4);
+
+  tools.answer = sys::ToolRun{R"([{"id": 0, "type": "PipeWire:Interface:Core"}])", 0};
+  askEverySecond(61);
+  const int found = tools.runs;
+  askEverySecond(20);
+  EXPECT_EQ(tools.runs - found, 4);  // every 5 seconds
+}
+
 }  // namespace
 }  // namespace ebbwise::linux_host
