@@ -238,6 +238,44 @@ TEST_F(SoundServerTest, ARecordedDumpTellsWhoPlaysAndWhere) {
   EXPECT_TRUE(AudioPlayback::outputIsBuiltInSpeakers(p.audio));
 }
 
+TEST_F(SoundServerTest, WithoutPipeWireThePulseAudioListingsServe) {
+  const std::string tool = sys.path("pactl");
+  const std::string fixtures = test::fixturePath("audio");
+  std::ofstream(tool) << "#!/bin/sh\n"
+                         "[ \"$1\" = --format=json ] || exit 1\n"
+                         "case \"$2 $3\" in\n"
+                         "  'list sink-inputs') exec cat '"
+                      << fixtures
+                      << "/pactl-sink-inputs.json' ;;\n"
+                         "  'list sinks') exec cat '"
+                      << fixtures
+                      << "/pactl-sinks.json' ;;\n"
+                         "  'info ') exec cat '"
+                      << fixtures
+                      << "/pactl-info.json' ;;\n"
+                         "esac\n"
+                         "exit 1\n";
+  ::chmod(tool.c_str(), 0755);
+  sys::Platform p = host({.pwDump = "/nonexistent/pw-dump", .pactl = tool}).platform();
+  settle(p.audio);
+  // Spotify plays; the film is paused; the nameless stream has no process.
+  EXPECT_EQ(AudioPlayback::playingPIDs(p.audio, p.environment), (std::set<std::int32_t>{7310}));
+  // The default sink is the USB interface, not the built-in speakers.
+  EXPECT_FALSE(AudioPlayback::outputIsBuiltInSpeakers(p.audio));
+  const auto graph =
+      AudioGraph::fromPulseAudio(*SysfsFile::read(fixtures + "/pactl-sink-inputs.json", 1 << 20),
+                                 *SysfsFile::read(fixtures + "/pactl-sinks.json", 1 << 20),
+                                 *SysfsFile::read(fixtures + "/pactl-info.json", 1 << 20));
+  ASSERT_TRUE(graph && graph->defaultOutput);
+  EXPECT_EQ(graph->defaultOutput->transport, AudioGraph::Transport::usb);
+  // Without the server's info there is no default output, but the streams stand.
+  const auto partial = AudioGraph::fromPulseAudio(
+      *SysfsFile::read(fixtures + "/pactl-sink-inputs.json", 1 << 20), "", "");
+  ASSERT_TRUE(partial);
+  EXPECT_EQ(partial->streams.size(), 2u);
+  EXPECT_FALSE(partial->defaultOutput);
+}
+
 TEST_F(SoundServerTest, NoServerOrAGarbledDumpMeansNothingPlays) {
   FixtureTree dumps;
   const std::string full =
