@@ -10,9 +10,11 @@
 
 #include "cli/command_options.h"
 #include "cli/live_command.h"
+#include "cli/monitor_command.h"
 #include "cli/render_command.h"
 #include "cli/report_command.h"
 #include "cli/run_progress.h"
+#include "cli/service_command.h"
 #include "cli/stream_writer.h"
 #include "linux/host_environment.h"
 #include "linux/system_clock.h"
@@ -33,14 +35,26 @@ int main(int argc, char** argv) {
                : 0;
   }
 
-  const ebbwise::ReportOptions& options = parsed.line->report;
   ebbwise::linux_host::HostEnvironment host;
+  if (parsed.line->monitor || parsed.line->installService) {
+    ebbwise::CommandResult result =
+        parsed.line->monitor ? ebbwise::runMonitor(host, {},
+                                                   [](const std::string& line) {
+                                                     StreamWriter::writeAll(STDERR_FILENO, line);
+                                                   })
+                             : ebbwise::installService(host);
+    StreamWriter::writeAll(STDOUT_FILENO, result.out);
+    StreamWriter::writeAll(STDERR_FILENO, result.err);
+    return result.exitCode;
+  }
   if (parsed.line->face.renderPanel || parsed.line->live) {
     ebbwise::CommandResult result = parsed.line->live ? ebbwise::runLive(*parsed.line, host)
                                                       : ebbwise::runRenderPanel(*parsed.line, host);
     StreamWriter::writeAll(STDERR_FILENO, result.err);
     return result.exitCode;
   }
+
+  const ebbwise::ReportOptions& options = parsed.line->report;
   ebbwise::linux_host::SystemClock clock;
   // Only a person at a terminal wants to watch the run go by; a file or a
   // pipe gets the report alone.

@@ -9,6 +9,8 @@ ebbwise_packages=(
   # Desktop notifications over the session bus, the login item's autostart
   # entry and opening addresses; the tests run a real notification server.
   libsystemd-dev dbus dunst xdg-utils
+  # scripts/monitor-cpu sets the background monitor beside top.
+  procps
   # The face: Cairo and Pango draw, libpng writes the pictures, SDL2 on X11
   # shows the windows (Xext for their shapes), Inter for text, Material Icons
   # for the symbols; Xvfb, xdotool and scrot let the tests drive a real X server.

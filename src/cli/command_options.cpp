@@ -19,9 +19,9 @@ namespace {
 constexpr std::size_t kWidth = 80;
 constexpr std::size_t kIndent = 25;
 
-constexpr std::array<std::string_view, 9> kOptions = {"--simulate",     "--report", "--json",
-                                                      "--calibrate",    "--help",   "--panel",
-                                                      "--render-panel", "--at",     "--speed"};
+constexpr std::array<std::string_view, 11> kOptions = {
+    "--simulate",     "--report", "--json",  "--calibrate", "--help",           "--panel",
+    "--render-panel", "--at",     "--speed", "--monitor",   "--install-service"};
 
 // The most a live run may be sped up: a day in under ten seconds.
 constexpr double kFastestSpeed = 10'000;
@@ -218,6 +218,9 @@ CommandOptions::Parsed CommandOptions::parse(const std::vector<std::string_view>
     } else if (name == "--panel") {
       if (inlineValue) refuse("--panel takes no value");
       line.face.panel = true;
+    } else if (name == "--monitor" || name == "--install-service") {
+      if (inlineValue) refuse(std::string(name) + " takes no value");
+      (name == "--monitor" ? line.monitor : line.installService) = true;
     } else if (argument.size() > 1 && argument.front() == '-') {
       refuse(unknownOption(argument));
     } else {
@@ -233,6 +236,26 @@ CommandOptions::Parsed CommandOptions::parse(const std::vector<std::string_view>
   // Asked for help, the user gets it whatever else the line holds.
   if (line.help) return {std::move(line), {}};
   if (problem) return {std::nullopt, *problem};
+  if (line.monitor || line.installService) {
+    const char* job = line.monitor ? "--monitor" : "--install-service";
+    if (line.monitor && line.installService) {
+      return {std::nullopt, "--monitor and --install-service are separate jobs: give one"};
+    }
+    if (report || line.report.simulate || line.report.json || line.report.calibrate ||
+        line.face.renderPanel || line.face.panel || at || speed) {
+      return {std::nullopt, std::string(job) + " takes no other option (" +
+                                (report                  ? "--report"
+                                 : line.report.simulate  ? "--simulate"
+                                 : line.report.json      ? "--json"
+                                 : line.report.calibrate ? "--calibrate"
+                                 : line.face.renderPanel ? "--render-panel"
+                                 : line.face.panel       ? "--panel"
+                                 : at                    ? "--at"
+                                                         : "--speed") +
+                                " was given)"};
+    }
+    return {std::move(line), {}};
+  }
   if (auto wrong = faceProblem(line, report, at, speed)) return {std::nullopt, *wrong};
   if (line.face.renderPanel) {
     // The picture is always of the simulated Mac.
@@ -279,6 +302,7 @@ std::string CommandOptions::helpText() {
       "       ebbwise --report DURATION [--json] [--calibrate]\n"
       "       ebbwise --simulate [SCENARIO] [--speed N] [--panel] [--calibrate]\n"
       "       ebbwise --render-panel PATH [--simulate [SCENARIO]] [--at DURATION]\n"
+      "       ebbwise --monitor | --install-service\n"
       "\n" +
       wrapped(
           "Ebbwise tells where a MacBook's battery goes. Every 5 seconds it samples the "
@@ -296,8 +320,19 @@ std::string CommandOptions::helpText() {
                  "Watch for DURATION, then print what happened: the apps with their energy and "
                  "share, the drain and the time left. DURATION is seconds or a number with "
                  "units: 90, 30s, 15m, 1h30m, 1.5h, 1d, 2d12h (at most a year). A simulation "
-                 "runs for its scenario's own length unless told otherwise. On a terminal, "
-                 "standard error shows how far a long run has come.");
+                 "runs for its scenario's own length unless told otherwise. On this machine, "
+                 "what the history already holds of the last DURATION (kept by --monitor) is "
+                 "reported at once; without history the run watches for DURATION. On a "
+                 "terminal, standard error shows how far a long run has come.");
+  text += option("--monitor",
+                 "Watch this machine in the background until stopped (SIGTERM or Ctrl-C), "
+                 "keeping the history, without windows. A machine without a battery has "
+                 "nothing to watch: the command says so and exits with 1.");
+  text += option("--install-service",
+                 "Install --monitor as a systemd user service "
+                 "($XDG_CONFIG_HOME/systemd/user/ebbwise.service, by default under "
+                 "~/.config) and enable and start it with systemctl, or say how where "
+                 "systemctl is missing. Running it again changes nothing.");
   text += option("--json",
                  "Print the report as one JSON object (its fields and units are described in "
                  "docs/report-json.md); in a simulation it carries the true figures beside "
@@ -341,11 +376,14 @@ std::string CommandOptions::helpText() {
               "it when it ends.",
               2, kWidth) +
           "\n\nExit status:\n";
-  text += exitCode("0", "The report was printed.");
+  text += exitCode("0",
+                   "The report was printed, the monitor was stopped, or the service is "
+                   "installed.");
   text += exitCode("1",
                    "The run failed: this machine has no battery to read, the simulated Mac has "
-                   "no notch to show the display around (a notchless MacBook, a desktop), or "
-                   "the report could not be written.");
+                   "no notch to show the display around (a notchless MacBook, a desktop), "
+                   "the report could not be written, or the service could not be installed "
+                   "or started.");
   text += exitCode("2",
                    "The command line cannot be followed: an unknown option, a duration that is "
                    "not one, a scenario that cannot be found or read.");

@@ -18,6 +18,10 @@ struct CommandOptions {
 
   bool help = false;  // show the help and do nothing else
   ReportOptions report;
+  // The background jobs, each alone on the command line: run the monitor
+  // until told to stop, or install it as a user service.
+  bool monitor = false;
+  bool installService = false;
 
   // The face: the live notch display on the simulated Mac (`--simulate`
   // without `--report`), or a picture of the open panel.

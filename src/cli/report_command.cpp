@@ -12,14 +12,16 @@
 #include "cli/command_options.h"
 #include "cli/hardware_truth.h"
 #include "cli/history_notice.h"
+#include "cli/history_report.h"
 #include "cli/run_progress.h"
 #include "cli/scratch_history.h"
 #include "cli/session_truth.h"
 #include "history/store.h"
+#include "linux/linux_platform.h"
 #include "linux/system_clock.h"
 #include "sim/scenario_catalog.h"
 #include "sim/simulation.h"
-#include "sys/null_platform.h"
+#include "sys/duration_text.h"
 #include "sys/real_run_loop.h"
 
 namespace ebbwise {
@@ -104,16 +106,36 @@ CommandResult runSimulated(const ReportOptions& options, sys::Environment& host,
   return result;
 }
 
-// This machine's own sensors. Without a battery there is nothing to wait for.
+// The report of the last `seconds` from the kept history; nothing when the
+// history holds no minute of them.
+std::optional<CommandResult> reportFromHistory(const ReportOptions& options, Store& store,
+                                               double now, double seconds) {
+  const auto report = HistoryReport::from(store, now, seconds);
+  if (!report) return std::nullopt;
+  CommandResult result;
+  result.out = options.json
+                   ? report->json().dump(2, ' ', false, sys::Value::error_handler_t::replace) + "\n"
+                   : report->table();
+  return result;
+}
+
+// This machine's own sensors. What the history already holds is told at
+// once; a calibration, or a time the history does not cover, is watched.
+// Without a battery there is nothing to wait for.
 CommandResult runOnHost(const ReportOptions& options, sys::Environment& host,
                         RunProgress* progress) {
   const double seconds = options.seconds.value_or(3600);
   linux_host::SystemClock clock;
-  sys::RealRunLoop loop;
-  sys::NullPlatform provider(clock, loop, host);
   std::unique_ptr<Store> store;
   if (auto path = Store::defaultURL(host)) store = std::make_unique<Store>(*path);
+  if (store && store->isOpen() && !options.calibrate) {
+    if (auto told = reportFromHistory(options, *store, clock.now().secondsSince1970, seconds)) {
+      return *told;
+    }
+  }
   const std::string historyNotice = HistoryNotice::about(store.get()).value_or("");
+  sys::RealRunLoop loop;
+  linux_host::LinuxPlatform provider(clock, loop, host);
   Monitor monitor(provider.platform(), std::move(store));
   monitor.setPanelOpen(true);
   DayLog log;
@@ -137,9 +159,20 @@ CommandResult runOnHost(const ReportOptions& options, sys::Environment& host,
   CommandResult printed = finish(report, options);
   printed.exitCode = result.exitCode;
   if (!monitor.battery && !options.json) {
-    printed.err = "ebbwise: this machine publishes no Mac battery; try --simulate\n";
+    printed.err =
+        "ebbwise: this machine publishes no battery and its history holds nothing of "
+        "the last " +
+        sys::DurationText::format(seconds) + "; try --simulate\n";
   }
-  if (monitor.battery) printed.err = historyNotice + printed.err;
+  if (monitor.battery) {
+    printed.err = historyNotice + printed.err;
+    if (!options.calibrate) {
+      printed.err += "ebbwise: the history held nothing of the last " +
+                     sys::DurationText::format(seconds) +
+                     ", so this run watched the machine instead (ebbwise --monitor keeps the "
+                     "history)\n";
+    }
+  }
   return printed;
 }
 

@@ -9,6 +9,10 @@ namespace ebbwise::linux_host {
 
 namespace {
 
+// How long a call on the system bus may keep its caller waiting: a setting of
+// the brightness is made on the main loop.
+constexpr double kBusTimeoutSeconds = 1;
+
 // $XDG_CONFIG_HOME, else ~/.config.
 std::optional<std::string> configFolder(sys::Environment& environment) {
   if (auto v = environment.variable("XDG_CONFIG_HOME"); v && !v->empty() && v->front() == '/') {
@@ -32,10 +36,19 @@ LinuxPlatform::LinuxPlatform(sys::Clock& clock, sys::RunLoop& runLoop,
     : absent_(clock, runLoop, environment),
       environment_(environment),
       counters_(roots.sys, Credentials::own(), notice),
-      registry_(roots.sys),
+      supplies_(roots.sys, &clock),
+      registry_(roots.sys, &supplies_),
       processes_(roots.proc, &counters_),
-      smc_(roots.sys, &counters_, clock),
+      smc_(roots.sys, &counters_, clock, &supplies_),
       ioReport_(counters_),
+      tools_(toolRunner_, roots.systemBus, kBusTimeoutSeconds),
+      brightness_(roots.systemBus, kBusTimeoutSeconds),
+      displays_(roots.sys),
+      displayServices_(roots.sys, brightness_),
+      keyboard_(roots.sys, brightness_),
+      audio_(toolRunner_, runLoop, clock, roots.sound),
+      processInfo_(roots.sys, runLoop, {.busAddress = roots.systemBus}),
+      lowPowerScripts_(runLoop, processInfo_.powerProfiles()),
       notifications_(runLoop, clock, {.busAddress = roots.notificationBus}),
       workspace_(runLoop, toolRunner_) {
   auto folder = roots.settings ? roots.settings : FileUserDefaults::folderFor(environment);
@@ -55,29 +68,14 @@ LinuxPlatform::LinuxPlatform(sys::Clock& clock, sys::RunLoop& runLoop,
 
 sys::Platform LinuxPlatform::platform() {
   const sys::Platform absent = absent_.platform();
-  return sys::Platform{absent.clock,
-                       absent.runLoop,
-                       environment_,
-                       registry_,
-                       processes_,
-                       smc_,
-                       ioReport_,
-                       absent.displays,
-                       absent.displayServices,
-                       absent.coreBrightness,
-                       absent.audio,
-                       toolRunner_,
-                       *userDefaults_,
-                       absent.windows,
-                       absent.audioEngines,
-                       notifications_,
-                       workspace_,
-                       absent.processInfo,
-                       absent.windowServer,
-                       absent.screens,
-                       absent.privilegedScripts,
-                       *loginItem_,
-                       absent.updater};
+  return sys::Platform{absent.clock,        absent.runLoop, environment_,
+                       registry_,           processes_,     smc_,
+                       ioReport_,           displays_,      displayServices_,
+                       keyboard_,           audio_,         tools_,
+                       *userDefaults_,      absent.windows, absent.audioEngines,
+                       notifications_,      workspace_,     processInfo_,
+                       absent.windowServer, absent.screens, lowPowerScripts_,
+                       *loginItem_,         absent.updater};
 }
 
 }  // namespace ebbwise::linux_host

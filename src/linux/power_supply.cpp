@@ -1,7 +1,10 @@
 #include "linux/power_supply.h"
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "linux/sysfs_file.h"
 
@@ -35,10 +38,24 @@ std::optional<PowerSupply> PowerSupply::read(const std::string& folder, const st
   auto type = SysfsFile::readLine(folder + "/type");
   if (!type || type->empty()) return std::nullopt;
 
+  // A device publishes a dozen of the attributes below at most; the folder
+  // is listed once rather than every missing file asked for, as a monitor
+  // reads it every second. A folder that cannot be listed is asked file by
+  // file.
+  std::optional<std::set<std::string, std::less<>>> files;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    files.emplace();
+    while (const dirent* entry = ::readdir(dir)) files->emplace(entry->d_name);
+    ::closedir(dir);
+  }
+  auto published = [&](const char* file) { return !files || files->contains(file); };
   auto text = [&](const char* file) {
+    if (!published(file)) return std::string();
     return SysfsFile::readLine(folder + "/" + file).value_or("");
   };
-  auto number = [&](const char* file, std::int64_t low, std::int64_t high) {
+  auto number = [&](const char* file, std::int64_t low,
+                    std::int64_t high) -> std::optional<std::int64_t> {
+    if (!published(file)) return std::nullopt;
     return within(SysfsFile::readInteger(folder + "/" + file), low, high);
   };
   auto flag = [&](const char* file) -> std::optional<bool> {

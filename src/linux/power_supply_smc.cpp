@@ -49,8 +49,9 @@ void sleepFor(double seconds) {
 
 }  // namespace
 
-PowerSupplySMC::PowerSupplySMC(std::string sysRoot, RaplCounters* counters, const sys::Clock& clock)
-    : sysRoot_(std::move(sysRoot)), counters_(counters), clock_(clock) {
+PowerSupplySMC::PowerSupplySMC(std::string sysRoot, RaplCounters* counters, const sys::Clock& clock,
+                               PowerSupplyCache* shared)
+    : sysRoot_(std::move(sysRoot)), shared_(shared), counters_(counters), clock_(clock) {
   platformWatts();  // the base of the first measured interval
 }
 
@@ -95,14 +96,18 @@ std::optional<double> PowerSupplySMC::platformWatts() {
   return platformWatts_;
 }
 
+std::vector<PowerSupply> PowerSupplySMC::readAll() {
+  return shared_ ? shared_->readAll() : PowerSupply::readAll(sysRoot_);
+}
+
 std::optional<double> PowerSupplySMC::systemWatts() {
-  const auto battery = BatteryStatus::of(PowerSupply::readAll(sysRoot_));
+  const auto battery = BatteryStatus::of(readAll());
   if (battery && !battery->externalConnected) return battery->systemWatts();
   return platformWatts();
 }
 
 std::optional<double> PowerSupplySMC::chargerWatts() {
-  const auto battery = BatteryStatus::of(PowerSupply::readAll(sysRoot_));
+  const auto battery = BatteryStatus::of(readAll());
   if (battery && !battery->externalConnected) return 0.0;
   const auto platform = platformWatts();
   if (!platform) return std::nullopt;

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "linux/power_supply_cache.h"
 #include "linux/rapl_counters.h"
 #include "sys/clock.h"
 #include "sys/smc_user_client.h"
@@ -26,7 +27,10 @@ class PowerSupplySMC final : public sys::SMCUserClient {
  public:
   // `counters` (optional) and `clock`, which times the platform's power,
   // must outlive the client.
-  PowerSupplySMC(std::string sysRoot, RaplCounters* counters, const sys::Clock& clock);
+  // `shared` (optional) is a reading of the power supplies shared with the
+  // registry; without one each call reads afresh.
+  PowerSupplySMC(std::string sysRoot, RaplCounters* counters, const sys::Clock& clock,
+                 PowerSupplyCache* shared = nullptr);
 
   std::optional<sys::SMCConnection> open() override;
   int callStructMethod(sys::SMCConnection connection, std::uint32_t selector,
@@ -50,7 +54,10 @@ class PowerSupplySMC final : public sys::SMCUserClient {
   // The platform's power over the time since it was last measured.
   std::optional<double> platformWatts();
 
+  std::vector<PowerSupply> readAll();
+
   std::string sysRoot_;
+  PowerSupplyCache* shared_;
   RaplCounters* counters_;
   const sys::Clock& clock_;
   std::mutex mutex_;

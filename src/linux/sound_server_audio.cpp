@@ -5,7 +5,6 @@
 #include <cstring>
 #include <set>
 
-
 namespace ebbwise::linux_host {
 
 namespace {
@@ -144,14 +143,15 @@ void SoundServerAudio::refreshIfStale() {
   const double now = clock_.timebase().ticksToSeconds(clock_.monotonicTicks());
   {
     std::lock_guard lock(mutex_);
-    if (pending_ || (reading_ && now - reading_->at < options_.refreshSeconds)) return;
+    const double wait =
+        reading_ && !reading_->graph ? options_.retrySeconds : options_.refreshSeconds;
+    if (pending_ || (reading_ && now - reading_->at < wait)) return;
     pending_ = true;
   }
   queue_->async([this] { refresh(); });
 }
 
-std::int32_t SoundServerAudio::answer(sys::AudioObjectID object,
-                                      sys::AudioPropertyAddress address,
+std::int32_t SoundServerAudio::answer(sys::AudioObjectID object, sys::AudioPropertyAddress address,
                                       std::vector<std::uint8_t>& bytes) {
   if (object == sys::kAudioObjectSystemObject) refreshIfStale();
   const double now = clock_.timebase().ticksToSeconds(clock_.monotonicTicks());

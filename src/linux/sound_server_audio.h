@@ -29,7 +29,8 @@ namespace ebbwise::linux_host {
 // and a call on the system object when that reading is older than
 // `refreshSeconds` starts a new one on a queue of the provider's own. Until
 // the first reading, and when no sound server answers or the last reading is
-// older than `staleSeconds`, the system answers that audio is not running.
+// older than `staleSeconds`, the system answers that audio is not running;
+// a server that did not answer is asked again after `retrySeconds`.
 class SoundServerAudio final : public sys::AudioSystem {
  public:
   struct Options {
@@ -37,6 +38,9 @@ class SoundServerAudio final : public sys::AudioSystem {
     std::string pactl = "/usr/bin/pactl";
     double refreshSeconds = 5;
     double staleSeconds = 90;
+    // After a reading that no server answered: starting the tools costs more
+    // than anything else the monitor does, and a server seldom appears.
+    double retrySeconds = 60;
   };
 
   // Object ids: process objects by pid, one device and one stream per sink.
