@@ -8,6 +8,7 @@
 #include "cli/command_options.h"
 #include "linux/host_tool_runner.h"
 #include "linux/systemd_user_unit.h"
+#include "linux/user_paths.h"
 
 namespace ebbwise {
 
@@ -29,13 +30,6 @@ std::optional<std::string> runFailure(const std::optional<sys::ToolRun>& run) {
   return std::nullopt;
 }
 
-std::optional<std::string> ownExecutable() {
-  char path[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return std::nullopt;
-  return std::string(path, static_cast<std::size_t>(n));
-}
-
 std::optional<std::string> systemctlPath() {
   for (const char* path : {"/usr/bin/systemctl", "/bin/systemctl"}) {
     if (::access(path, X_OK) == 0) return std::string(path);
@@ -47,14 +41,14 @@ std::optional<std::string> systemctlPath() {
 
 CommandResult installService(sys::Environment& host) {
   linux_host::HostToolRunner tools;
-  return installService(host, ownExecutable(), tools, systemctlPath());
+  return installService(host, linux_host::UserPaths::ownExecutable(), tools, systemctlPath());
 }
 
 CommandResult installService(sys::Environment& host, const std::optional<std::string>& executable,
                              sys::ToolRunner& tools, const std::optional<std::string>& systemctl) {
   using linux_host::SystemdUserUnit;
   if (!executable) return failed("cannot install the service: this program's own path is unknown");
-  const auto config = SystemdUserUnit::configFolderOf(host);
+  const auto config = linux_host::UserPaths::configFolder(host);
   if (!config) {
     return failed("cannot install the service: there is no home folder (HOME) to put it in");
   }

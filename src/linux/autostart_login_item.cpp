@@ -1,30 +1,16 @@
 #include "linux/autostart_login_item.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <sstream>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "linux/small_file.h"
 
 namespace ebbwise::linux_host {
 
 namespace {
-
-sys::PlatformError posixError(int error) {
-  return {"errno", error, std::strerror(error)};
-}
-
-std::optional<std::string> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The value of `key` in the entry's "[Desktop Entry]" group; nothing when
 // it is not there.
@@ -48,14 +34,6 @@ std::optional<std::string> entryValue(const std::string& text, std::string_view 
     return v;
   }
   return std::nullopt;
-}
-
-bool makeFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-  }
-  return false;
 }
 
 }  // namespace
@@ -117,7 +95,7 @@ std::string AutostartLoginItem::entry() const {
 }
 
 sys::LoginItemStatus AutostartLoginItem::status() {
-  auto text = readFile(path_);
+  auto text = SmallFile::read(path_);
   if (!text) return sys::LoginItemStatus::notRegistered;
   if (entryValue(*text, "Hidden") == "true" ||
       entryValue(*text, "X-GNOME-Autostart-enabled") == "false") {
@@ -132,40 +110,11 @@ std::optional<sys::PlatformError> AutostartLoginItem::registerItem() {
                               "The program's path cannot be started from an autostart entry."};
   }
   const std::string text = entry();
-  if (status() == sys::LoginItemStatus::enabled && readFile(path_) == text) {
+  if (status() == sys::LoginItemStatus::enabled && SmallFile::read(path_) == text) {
     return sys::PlatformError{sys::kLoginItemErrorDomain, sys::kLoginItemAlreadyRegistered,
                               "The application is already registered."};
   }
-  if (!makeFolder(folder_) || !makeFolder(folder_ + "/autostart")) return posixError(errno);
-  // Written beside the entry and renamed over it, so a session starting
-  // meanwhile sees the old entry or the new one, never half of one.
-  const std::string temporary = path_ + ".new";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return posixError(errno);
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error = n < 0 ? errno : EIO;
-      ::close(fd);
-      ::unlink(temporary.c_str());
-      return posixError(error);
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  int error = ::fsync(fd) == 0 ? 0 : errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    return posixError(error);
-  }
-  if (::rename(temporary.c_str(), path_.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    return posixError(error);
-  }
-  return std::nullopt;
+  return SmallFile::replace(path_, text);
 }
 
 std::optional<sys::PlatformError> AutostartLoginItem::unregisterItem() {
@@ -174,7 +123,7 @@ std::optional<sys::PlatformError> AutostartLoginItem::unregisterItem() {
     return sys::PlatformError{sys::kLoginItemErrorDomain, sys::kLoginItemJobNotFound,
                               "The login item could not be found."};
   }
-  return posixError(errno);
+  return SmallFile::posixError(errno);
 }
 
 }  // namespace ebbwise::linux_host

@@ -1,6 +1,7 @@
 #include "linux/linux_platform.h"
 
 #include "linux/file_user_defaults.h"
+#include "linux/user_paths.h"
 #include "sys/in_memory_user_defaults.h"
 
 #include <unistd.h>
@@ -12,22 +13,6 @@ namespace {
 // How long a call on the system bus may keep its caller waiting: a setting of
 // the brightness is made on the main loop.
 constexpr double kBusTimeoutSeconds = 1;
-
-// $XDG_CONFIG_HOME, else ~/.config.
-std::optional<std::string> configFolder(sys::Environment& environment) {
-  if (auto v = environment.variable("XDG_CONFIG_HOME"); v && !v->empty() && v->front() == '/') {
-    return v;
-  }
-  if (auto home = environment.homeDirectory()) return *home + "/.config";
-  return std::nullopt;
-}
-
-std::optional<std::string> ownExecutable() {
-  char path[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return std::nullopt;
-  return std::string(path, static_cast<std::size_t>(n));
-}
 
 }  // namespace
 
@@ -57,8 +42,8 @@ LinuxPlatform::LinuxPlatform(sys::Clock& clock, sys::RunLoop& runLoop,
   } else {
     userDefaults_ = std::make_unique<sys::InMemoryUserDefaults>();
   }
-  auto config = roots.config ? roots.config : configFolder(environment);
-  auto executable = roots.executable ? roots.executable : ownExecutable();
+  auto config = roots.config ? roots.config : UserPaths::configFolder(environment);
+  auto executable = roots.executable ? roots.executable : UserPaths::ownExecutable();
   if (config && executable) {
     loginItem_ = std::make_unique<AutostartLoginItem>(*config, *executable);
   } else {

@@ -24,9 +24,6 @@ class SystemdUserUnit {
   // absolute path of the program the service starts.
   SystemdUserUnit(std::string configFolder, std::string executable);
 
-  // The user's configuration folder; nothing without a home folder.
-  static std::optional<std::string> configFolderOf(sys::Environment& environment);
-
   const std::string& path() const { return path_; }
   // The unit's text; nothing for a program path the unit cannot hold.
   std::optional<std::string> text() const;
