@@ -5,15 +5,10 @@
 #include "app/menu_bar_text.h"
 #include "app/monitor.h"
 #include "sim/simulation.h"
+#include "support/scenario_text.h"
 
 namespace ebbwise {
 namespace {
-
-sim::Scenario scenario(std::string_view json) {
-  auto parsed = sim::Scenario::parse(json, "test");
-  EXPECT_TRUE(parsed) << parsed.error;
-  return parsed ? *parsed.scenario : sim::Scenario{};
-}
 
 // A film in its own space from 1 to 2 min, then in a window filling the
 // screen in the current space from 3 to 4 min.

@@ -11,15 +11,10 @@
 #include "sim/sim_notifications.h"
 #include "sim/sim_privileged_scripts.h"
 #include "sim/simulation.h"
+#include "support/scenario_text.h"
 
 namespace ebbwise {
 namespace {
-
-sim::Scenario scenario(std::string_view json) {
-  auto parsed = sim::Scenario::parse(json, "test");
-  EXPECT_TRUE(parsed) << parsed.error;
-  return parsed ? *parsed.scenario : sim::Scenario{};
-}
 
 // Whether the process that started at `start` still runs under `pid`.
 bool running(sim::Simulation& simulation, sys::Pid pid, std::uint64_t start) {

@@ -8,15 +8,10 @@
 #include "app/charge_report.h"
 #include "app/monitor.h"
 #include "sim/simulation.h"
+#include "support/scenario_text.h"
 
 namespace ebbwise {
 namespace {
-
-sim::Scenario scenario(std::string_view json) {
-  auto parsed = sim::Scenario::parse(json, "test");
-  EXPECT_TRUE(parsed) << parsed.error;
-  return parsed ? *parsed.scenario : sim::Scenario{};
-}
 
 // A tool runner that counts the runs it passes on.
 class CountingTools final : public sys::ToolRunner {

@@ -9,15 +9,10 @@
 #include "app/monitor.h"
 #include "scripted_mac.h"
 #include "sim/simulation.h"
+#include "support/scenario_text.h"
 
 namespace ebbwise {
 namespace {
-
-sim::Scenario scenario(std::string_view json) {
-  auto parsed = sim::Scenario::parse(json, "test");
-  EXPECT_TRUE(parsed) << parsed.error;
-  return parsed ? *parsed.scenario : sim::Scenario{};
-}
 
 TEST(MonitorTickTest, WithoutABatteryNothingIsPublishedUntilOneAppears) {
   test::ScriptedMac mac;
