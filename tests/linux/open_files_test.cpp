@@ -73,7 +73,9 @@ TEST(OpenFiles, PowerSuppliesReadThroughHeldFilesLikeFreshOnes) {
   EXPECT_EQ(later.size(), held.size() - 1);
   EXPECT_LT(open.size(), files);
   for (const PowerSupply& s : later) {
-    if (s.name == "BAT0") EXPECT_EQ(s.status, "Discharging");
+    if (s.name == "BAT0") {
+      EXPECT_EQ(s.status, "Discharging");
+    }
   }
 }
 

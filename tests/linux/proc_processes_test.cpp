@@ -199,9 +199,11 @@ TEST(ProcProcesses, OddProcessesReadAsAbsentNeverAsGarbage) {
 
   // A status without its uid line: the folder's owner tells whose it is,
   // and the process is private unless that is us.
-  proc.write("4242/status", "Name:\tsleep\nUid:\tgarbled\n");
-  EXPECT_EQ(processes.bsdInfo(4242)->uid, ::geteuid());
-  EXPECT_EQ(processes.currentDirectory(4242).has_value(), ::geteuid() == kAna.uid);
+  proc.write("1500/status", "Name:\tbash\nUid:\tgarbled\n");
+  const auto info = processes.bsdInfo(1500);
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->uid, ::geteuid());
+  EXPECT_EQ(processes.currentDirectory(1500).has_value(), ::geteuid() == kAna.uid);
 
   // A zombie's arguments are gone.
   proc.write("1500/cmdline", "");
