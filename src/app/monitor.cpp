@@ -78,8 +78,10 @@ void Monitor::wire() {
   hardware_->setSpeakersInUseBy([this] { return HardwareSplit::speakersKeptOnBy(playingApps); });
   watchPowerSource();
   watchWorkspace();
-  fullscreenTimer_ = platform_.runLoop.scheduleRepeating(kFullscreenSeconds, kFullscreenTolerance,
-                                                         [this] { checkFullscreen(); });
+  if (platform_.screens.isAvailable()) {
+    fullscreenTimer_ = platform_.runLoop.scheduleRepeating(kFullscreenSeconds, kFullscreenTolerance,
+                                                           [this] { checkFullscreen(); });
+  }
   watchProcessInfo();
   tick();
   timer_ =

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
+#include <map>
 
 #include "linux/sysfs_file.h"
 
@@ -34,35 +34,48 @@ std::string selected(const std::string& list) {
 
 }  // namespace
 
-std::optional<PowerSupply> PowerSupply::read(const std::string& folder, const std::string& name) {
-  auto type = SysfsFile::readLine(folder + "/type");
-  if (!type || type->empty()) return std::nullopt;
-
+std::optional<PowerSupply> PowerSupply::read(const std::string& folder, const std::string& name,
+                                             OpenFiles* open) {
   // A device publishes a dozen of the attributes below at most; the folder
   // is listed once rather than every missing file asked for, as a monitor
   // reads it every second. A folder that cannot be listed is asked file by
   // file.
-  std::optional<std::set<std::string, std::less<>>> files;
+  std::optional<std::map<std::string, ino_t, std::less<>>> files;
   if (DIR* dir = ::opendir(folder.c_str())) {
     files.emplace();
-    while (const dirent* entry = ::readdir(dir)) files->emplace(entry->d_name);
+    while (const dirent* entry = ::readdir(dir)) files->emplace(entry->d_name, entry->d_ino);
     ::closedir(dir);
   }
-  auto published = [&](const char* file) { return !files || files->contains(file); };
-  auto text = [&](const char* file) {
-    if (!published(file)) return std::string();
-    return SysfsFile::readLine(folder + "/" + file).value_or("");
+  // The first line without surrounding blanks, from the file held open when
+  // the listing names it.
+  auto line = [&](const char* file) -> std::optional<std::string> {
+    std::optional<ino_t> inode;
+    if (files) {
+      const auto found = files->find(file);
+      if (found == files->end()) return std::nullopt;
+      inode = found->second;
+    }
+    const std::string path = folder + "/" + file;
+    if (!open || !inode) return SysfsFile::readLine(path);
+    const auto bytes = open->read(path, *inode);
+    if (!bytes) return std::nullopt;
+    return SysfsFile::firstLine(*bytes);
   };
+  auto text = [&](const char* file) { return line(file).value_or(""); };
   auto number = [&](const char* file, std::int64_t low,
                     std::int64_t high) -> std::optional<std::int64_t> {
-    if (!published(file)) return std::nullopt;
-    return within(SysfsFile::readInteger(folder + "/" + file), low, high);
+    const auto l = line(file);
+    if (!l) return std::nullopt;
+    return within(SysfsFile::parseInteger(*l), low, high);
   };
   auto flag = [&](const char* file) -> std::optional<bool> {
     const auto v = number(file, 0, 1);
     if (!v) return std::nullopt;
     return *v == 1;
   };
+
+  auto type = line("type");
+  if (!type || type->empty()) return std::nullopt;
 
   PowerSupply s;
   s.name = name;
@@ -117,12 +130,16 @@ std::vector<std::string> deviceNames(const std::string& sysRoot) {
 
 }  // namespace
 
-std::vector<PowerSupply> PowerSupply::readAll(const std::string& sysRoot) {
+std::vector<PowerSupply> PowerSupply::readAll(const std::string& sysRoot, OpenFiles* open) {
   const std::string classFolder = linux_host::classFolder(sysRoot);
   std::vector<PowerSupply> supplies;
   for (const std::string& name : deviceNames(sysRoot)) {
-    if (auto supply = read(classFolder + "/" + name, name)) supplies.push_back(std::move(*supply));
+    if (auto supply = read(classFolder + "/" + name, name, open)) {
+      supplies.push_back(std::move(*supply));
+    }
   }
+  // The files of devices that went are closed.
+  if (open) open->sweep();
   return supplies;
 }
 

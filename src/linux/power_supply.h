@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "linux/open_files.h"
+
 namespace ebbwise::linux_host {
 
 // One device of the kernel's power-supply class (/sys/class/power_supply/NAME)
@@ -33,9 +35,12 @@ struct PowerSupply {
   std::optional<std::int64_t> secondsToEmpty, secondsToFull;
 
   // The device in `folder`; nothing when the folder has no readable "type".
-  static std::optional<PowerSupply> read(const std::string& folder, const std::string& name);
-  // Every device under `sysRoot`/class/power_supply, in name order.
-  static std::vector<PowerSupply> readAll(const std::string& sysRoot);
+  // With `open`, its files are held open there for the next reading.
+  static std::optional<PowerSupply> read(const std::string& folder, const std::string& name,
+                                         OpenFiles* open = nullptr);
+  // Every device under `sysRoot`/class/power_supply, in name order. With
+  // `open`, the files of devices no longer listed are closed.
+  static std::vector<PowerSupply> readAll(const std::string& sysRoot, OpenFiles* open = nullptr);
   // Whether a system battery is in its bay, reading only what tells.
   static bool anySystemBattery(const std::string& sysRoot);
 

@@ -8,7 +8,7 @@ std::vector<PowerSupply> PowerSupplyCache::readAll() {
   std::lock_guard hold(mutex_);
   // A clock that went back (another boot's ticks cannot be) also reads anew.
   if (!lastAt_ || now < *lastAt_ || now - *lastAt_ >= kFreshSeconds) {
-    last_ = PowerSupply::readAll(sysRoot_);
+    last_ = PowerSupply::readAll(sysRoot_, &open_);
     lastAt_ = now;
   }
   return last_;

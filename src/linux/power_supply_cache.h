@@ -15,7 +15,8 @@ namespace ebbwise::linux_host {
 // entry and the SMC's keys a dozen times over, and each full reading opens
 // some fifty files (on many laptops each one a call into the firmware). A
 // reading older than `kFreshSeconds` on the monotonic clock is read anew.
-// Without a clock every call reads afresh. Safe from several threads.
+// Without a clock every call reads afresh. The attribute files are held open
+// between readings (see OpenFiles). Safe from several threads.
 class PowerSupplyCache {
  public:
   static constexpr double kFreshSeconds = 0.5;
@@ -32,6 +33,7 @@ class PowerSupplyCache {
   std::string sysRoot_;
   const sys::Clock* clock_;
   std::mutex mutex_;
+  OpenFiles open_;
   std::vector<PowerSupply> last_;
   std::optional<double> lastAt_;
 };

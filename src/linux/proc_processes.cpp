@@ -1,7 +1,12 @@
 #include "linux/proc_processes.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <linux/magic.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -13,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "linux/proc_status.h"
 #include "linux/sysfs_file.h"
 #include "linux/unique_fd.h"
 
@@ -64,6 +70,23 @@ int pidfdSendSignal(int, int) {
 }
 #endif
 
+// Half the descriptors this process may have open.
+std::size_t halfTheDescriptors() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 512;
+  return static_cast<std::size_t>(limit.rlim_cur / 2);
+}
+
+// One read of a small file from its start.
+std::optional<std::string_view> readAt(int fd, std::span<char> buffer) {
+  ssize_t n;
+  do {
+    n = ::pread(fd, buffer.data(), buffer.size(), 0);
+  } while (n < 0 && errno == EINTR);
+  if (n <= 0) return std::nullopt;
+  return std::string_view(buffer.data(), static_cast<std::size_t>(n));
+}
+
 }  // namespace
 
 ProcProcesses::ProcProcesses(std::string procRoot, RaplCounters* counters, Options options)
@@ -71,21 +94,48 @@ ProcProcesses::ProcProcesses(std::string procRoot, RaplCounters* counters, Optio
       counters_(counters),
       credentials_(options.credentials),
       ticksPerSecond_(options.ticksPerSecond > 0 ? options.ticksPerSecond
-                                                 : std::max(::sysconf(_SC_CLK_TCK), 1L)) {}
+                                                 : std::max(::sysconf(_SC_CLK_TCK), 1L)),
+      rootFolder_(::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+  // Only procfs tells a held file's reader that its process has ended; a
+  // copied tree's files would go on reading as the process they were.
+  struct statfs filesystem {};
+  if (rootFolder_ && ::fstatfs(rootFolder_.get(), &filesystem) == 0 &&
+      filesystem.f_type == PROC_SUPER_MAGIC) {
+    maxHeld_ = options.maxHeldFiles > 0 ? options.maxHeldFiles : halfTheDescriptors();
+  }
+}
 
 std::string ProcProcesses::folder(sys::Pid pid) const {
   return root_ + "/" + std::to_string(pid);
 }
 
-std::optional<ProcStat> ProcProcesses::stat(sys::Pid pid) const {
-  // Read once a tick for every process: no allocation on the way.
-  std::array<char, 4096> path;
-  const int length = std::snprintf(path.data(), path.size(), "%s/%d/stat", root_.c_str(), pid);
-  if (length < 0 || static_cast<std::size_t>(length) >= path.size()) return std::nullopt;
+std::optional<ProcStat> ProcProcesses::stat(sys::Pid pid) {
+  // Read once a scan for every process: no allocation on the way.
   std::array<char, kStatLimit> buffer;
-  const auto line = SysfsFile::read(path.data(), buffer);
+  std::lock_guard hold(heldMutex_);
+  if (const auto held = held_.find(pid); held != held_.end()) {
+    if (const auto line = readAt(held->second.get(), buffer)) return ProcStat::parse(*line);
+    // The process ended; the pid may be a newer one's by now.
+    held_.erase(held);
+  }
+  if (!rootFolder_) return std::nullopt;
+  std::array<char, 32> name;
+  const int length = std::snprintf(name.data(), name.size(), "%d/stat", pid);
+  if (length < 0 || static_cast<std::size_t>(length) >= name.size()) return std::nullopt;
+  UniqueFd file(::openat(rootFolder_.get(), name.data(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (!file) return std::nullopt;
+  const auto line = readAt(file.get(), buffer);
   if (!line) return std::nullopt;
+  if (held_.size() < maxHeld_) held_.emplace(pid, std::move(file));
   return ProcStat::parse(*line);
+}
+
+void ProcProcesses::letGoOfEnded(std::vector<sys::Pid> pids) {
+  std::sort(pids.begin(), pids.end());
+  std::lock_guard hold(heldMutex_);
+  std::erase_if(held_, [&](const auto& entry) {
+    return !std::binary_search(pids.begin(), pids.end(), entry.first);
+  });
 }
 
 std::uint64_t ProcProcesses::startTime(const ProcStat& stat) const {
@@ -113,6 +163,7 @@ int ProcProcesses::listAllPids(std::span<sys::Pid> buffer) {
   }
   std::vector<sys::Pid> pids = counted_ ? std::move(*counted_) : readPids();
   counted_.reset();
+  letGoOfEnded(pids);
   beginInterval(pids);
   const std::size_t n = std::min(buffer.size(), pids.size());
   std::copy_n(pids.begin(), n, buffer.begin());
@@ -198,20 +249,24 @@ std::optional<sys::BSDInfo> ProcProcesses::bsdInfo(sys::Pid pid) {
   info.startSeconds =
       static_cast<std::uint64_t>(std::max<std::int64_t>(boot, 0)) + s->startTicks / perSecond;
   info.startMicroseconds = s->startTicks % perSecond * 1'000'000 / perSecond;
+  if (const auto uid = owner(pid)) info.uid = *uid;
   return info;
+}
+
+std::optional<uid_t> ProcProcesses::owner(sys::Pid pid) const {
+  if (const auto status = SysfsFile::read(folder(pid) + "/status", 16384)) {
+    if (auto uid = ProcStatus::realUid(*status)) return uid;
+  }
+  // procfs makes a process's folder belong to its user (its effective one,
+  // which is as good where the status cannot be read).
+  struct stat info {};
+  if (::stat(folder(pid).c_str(), &info) != 0) return std::nullopt;
+  return info.st_uid;
 }
 
 bool ProcProcesses::isReadable(sys::Pid pid) const {
   if (credentials_.isRoot()) return true;
-  const auto status = SysfsFile::read(folder(pid) + "/status", 16384);
-  if (!status) return false;
-  const auto at = status->find("\nUid:");
-  if (at == std::string::npos) return false;
-  std::string_view rest = std::string_view(*status).substr(at + 5);
-  rest.remove_prefix(std::min(rest.find_first_not_of(" \t"), rest.size()));
-  uid_t uid = 0;
-  const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), uid);
-  return error == std::errc{} && end != rest.data() && uid == credentials_.uid;
+  return owner(pid) == credentials_.uid;
 }
 
 std::optional<std::string> ProcProcesses::currentDirectory(sys::Pid pid) {
@@ -277,6 +332,13 @@ sys::Pid ProcProcesses::responsiblePid(sys::Pid pid) {
 
 sys::Pid ProcProcesses::ownPid() {
   return ::getpid();
+}
+
+std::optional<std::uint32_t> ProcProcesses::ownUid() {
+  // Who we are is whose processes we may stop: the user who started this
+  // program, unless the provider reads as someone else.
+  if (credentials_ == Credentials::own()) return ::getuid();
+  return credentials_.uid;
 }
 
 bool ProcProcesses::isLive() const {

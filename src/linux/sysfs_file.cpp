@@ -66,12 +66,14 @@ std::optional<std::string_view> read(const char* path, std::span<char> buffer) {
   return std::string_view(buffer.data(), size);
 }
 
+std::string firstLine(std::string_view text) {
+  return std::string(trimmed(text.substr(0, text.find('\n'))));
+}
+
 std::optional<std::string> readLine(const std::string& path) {
   auto text = read(path);
   if (!text) return std::nullopt;
-  std::string_view line(*text);
-  line = line.substr(0, line.find('\n'));
-  return std::string(trimmed(line));
+  return firstLine(*text);
 }
 
 std::optional<std::int64_t> parseInteger(std::string_view text) {

@@ -21,6 +21,9 @@ std::optional<std::string> read(const std::string& path, std::size_t limit = 409
 // of the file, or as many as fit).
 std::optional<std::string_view> read(const char* path, std::span<char> buffer);
 
+// The first line of `text` without surrounding blanks.
+std::string firstLine(std::string_view text);
+
 // The file's first line without surrounding blanks; nothing when unreadable.
 std::optional<std::string> readLine(const std::string& path);
 

@@ -51,6 +51,10 @@ class Screens {
 
   virtual std::vector<ScreenInfo> screens() = 0;
 
+  // Whether there is a window system to list screens at all; without one
+  // nothing is ever shown fullscreen, so there is nothing to poll for.
+  virtual bool isAvailable() { return true; }
+
   virtual ObserverID addParametersObserver(std::function<void()> handler) = 0;
   // Unknown ids are ignored.
   virtual void removeParametersObserver(ObserverID id) = 0;
@@ -60,6 +64,7 @@ class Screens {
 class NoScreens final : public Screens {
  public:
   std::vector<ScreenInfo> screens() override { return {}; }
+  bool isAvailable() override { return false; }
   ObserverID addParametersObserver(std::function<void()>) override { return ++last_; }
   void removeParametersObserver(ObserverID) override {}
 

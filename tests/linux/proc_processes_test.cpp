@@ -12,6 +12,7 @@
 #include <map>
 
 #include "linux/fixture_tree.h"
+#include "linux/proc_status.h"
 #include "linux/process_energy_ledger.h"
 #include "linux/system_clock.h"
 #include "sensors/processes/process_inspector.h"
@@ -56,6 +57,17 @@ TEST(ProcStat, ParsesTheKernelsLine) {
                           "4242 (sleep) S 1 1 1 0 -1 0 0 0 0 0 1 1 0 0 20 0 1 0 "
                           "99999999999999999999999 1 1"}) {
     EXPECT_FALSE(ProcStat::parse(bad)) << bad;
+  }
+}
+
+TEST(ProcStatus, ReadsTheRealUidAndRefusesAnythingElse) {
+  EXPECT_EQ(ProcStatus::realUid("Name:\tbash\nUid:\t1000\t0\t0\t0\nGid:\t1000\n"), 1000u);
+  EXPECT_EQ(ProcStatus::realUid("Uid:\t0\t0\t0\t0"), 0u) << "first line, no newline";
+  EXPECT_EQ(ProcStatus::realUid("Uid:   65534 65534 65534 65534\n"), 65534u);
+  for (const char* bad : {"", "Name:\tbash\n", "Uid:\n1000\t1000\n", "Uid:\t\n",
+                          "Uid:\t-1\t0\t0\t0\n", "Uid:\t1000x\t0\n", "Uid:\t4294967296\t0\n",
+                          "Uid:\t4294967295\t0\n", "Name:\tUid: 7\nUid:x\n", "XUid:\t1000\n"}) {
+    EXPECT_FALSE(ProcStatus::realUid(bad)) << bad;
   }
 }
 
@@ -114,6 +126,11 @@ TEST(ProcProcesses, ReadsALaptopsProcessTree) {
   EXPECT_EQ(ProcessScanner::identity(processes, environment, 812).name, "cupsd");
   EXPECT_EQ(processes.responsiblePid(812), 812);
   EXPECT_EQ(processes.responsiblePid(9999), -1);
+
+  // Whose each process is, and whose this program is: the stopper's guard.
+  EXPECT_EQ(processes.ownUid(), 1000u);
+  EXPECT_EQ(processes.bsdInfo(2301)->uid, 1000u);
+  EXPECT_EQ(processes.bsdInfo(812)->uid, 0u);
 
   // Signals never leave for the real processes that share a copied tree's pids.
   EXPECT_FALSE(processes.kill(4242, 0));
@@ -180,6 +197,14 @@ TEST(ProcProcesses, OddProcessesReadAsAbsentNeverAsGarbage) {
   std::filesystem::create_symlink("/usr/bin/bash (deleted)", proc.path("1500/exe"));
   EXPECT_EQ(processes.executablePath(1500), "/usr/bin/bash");
 
+  // A status without its uid line: the folder's owner tells whose it is,
+  // and the process is private unless that is us.
+  proc.write("1500/status", "Name:\tbash\nUid:\tgarbled\n");
+  const auto info = processes.bsdInfo(1500);
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->uid, ::geteuid());
+  EXPECT_EQ(processes.currentDirectory(1500).has_value(), ::geteuid() == kAna.uid);
+
   // A zombie's arguments are gone.
   proc.write("1500/cmdline", "");
   EXPECT_FALSE(ProcessInspector::commandLine(processes, 1500));
@@ -240,6 +265,9 @@ TEST(ProcProcesses, ListsThisMachinesOwnProcessesWithTheirStartAndCommandLine) {
   ASSERT_FALSE(own.empty());
   EXPECT_THAT(own[0], ::testing::EndsWith("ebbwise_linux_tests"));
   EXPECT_EQ(processes.bsdInfo(child.pid())->parentPid, ::getpid());
+  EXPECT_EQ(processes.bsdInfo(child.pid())->uid, ::getuid());
+  EXPECT_EQ(processes.bsdInfo(::getpid())->uid, ::getuid());
+  EXPECT_EQ(processes.ownUid(), ::getuid());
 
   // A stale start time (the pid now someone else's) is never signalled.
   EXPECT_FALSE(processes.killStarted(child.pid(), start + 1, SIGTERM));
@@ -247,6 +275,9 @@ TEST(ProcProcesses, ListsThisMachinesOwnProcessesWithTheirStartAndCommandLine) {
   EXPECT_TRUE(processes.killStarted(child.pid(), start, SIGTERM));
   const int status = child.wait();
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  // Gone once reaped, though its stat file was held open since the scan.
+  EXPECT_FALSE(processes.rusage(child.pid()));
+  EXPECT_FALSE(processes.bsdInfo(child.pid()));
   EXPECT_FALSE(processes.kill(0, 0)) << "0 would be this whole process group";
   EXPECT_FALSE(processes.kill(-1, 0)) << "-1 would be every process there is";
 }
