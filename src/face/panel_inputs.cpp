@@ -139,6 +139,7 @@ std::optional<ui::RowFacts> rowFacts(Monitor& monitor, const std::string& row, s
     facts.orphaned = main->isOrphaned;
   }
   facts.forceStop = stopUnderWay(monitor, row);
+  facts.canStop = !targets.empty();
   return facts;
 }
 

@@ -25,6 +25,7 @@ struct RowFacts {
   int childTasks = 0;                       // tasks it started that can be stopped
   bool orphaned = false;                    // what started it has closed
   bool forceStop = false;                   // a plain stop was tried and failed
+  bool canStop = true;                      // a stop would signal something
   friend bool operator==(const RowFacts&, const RowFacts&) = default;
 };
 

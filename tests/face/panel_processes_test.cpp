@@ -112,6 +112,7 @@ TEST_F(AgentFixture, RowsWithProcessesCarryTheirFactsAndOthersNone) {
   EXPECT_EQ(facts.childTasks, 1);
   EXPECT_EQ(facts.processes, 1);
   EXPECT_FALSE(facts.forceStop);
+  EXPECT_TRUE(facts.canStop);
   ASSERT_TRUE(facts.runningMinutes);
   EXPECT_GE(*facts.runningMinutes, 0);
   EXPECT_EQ(ui::PanelWording::stopTitle(facts), "Stop its 1 tasks");
@@ -124,7 +125,9 @@ TEST_F(AgentFixture, RowsWithProcessesCarryTheirFactsAndOthersNone) {
 
   // Rows without a process of their own, and light apps, offer no stop.
   for (const ui::PanelRow& row : in.shares) {
-    if (row.name == "Screen" || row.name == "Music") EXPECT_FALSE(row.facts) << row.name;
+    if (row.name == "Screen" || row.name == "Music") {
+      EXPECT_FALSE(row.facts) << row.name;
+    }
   }
 }
 
@@ -144,6 +147,7 @@ TEST_F(AgentFixture, StopSignalsTheTasksButNeverTheSessionAndSaysWhenNothingIsLe
   std::optional<ui::PanelRow> after = sessionRow();
   ASSERT_TRUE(after);
   EXPECT_EQ(after->facts->childTasks, 0);
+  EXPECT_FALSE(after->facts->canStop) << "nothing left that a stop would end";
   EXPECT_EQ(ui::PanelWording::factsLine(*after->facts).find("processes"), std::string::npos);
 
   click("stop", session->name);

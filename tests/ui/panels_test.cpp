@@ -165,6 +165,12 @@ TEST(NotchPanelTest, RowsShowNamesCaptionsPowerAndSessionFacts) {
   ASSERT_TRUE(layout.find("stop"));
   EXPECT_EQ(layout.find("stop")->row, "claude ebbwise");
 
+  // A session with nothing a stop would end offers no button.
+  in.nowRows.back().facts->canStop = false;
+  RecordingCanvas nothingToStop;
+  EXPECT_FALSE(NotchPanelView::draw(nothingToStop, in).find("stop"));
+  EXPECT_TRUE(drawsText(nothingToStop, "Claude Code in ebbwise"));
+
   // A stop that reached nothing is told in both panels.
   in.stopError = "Couldn't stop claude: its processes have ended or are not yours to stop.";
   RecordingCanvas failedStop;
