@@ -60,4 +60,10 @@ std::optional<AppStartup::Refusal> AppStartup::finishLaunching() {
   return std::nullopt;
 }
 
+bool AppStartup::checkForUpdates() {
+  if (!platform_.updater.canCheckForUpdates()) return false;
+  platform_.updater.checkForUpdates();
+  return true;
+}
+
 }  // namespace ebbwise

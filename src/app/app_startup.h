@@ -41,6 +41,10 @@ class AppStartup {
   // later turns it off is not overridden.
   std::optional<Refusal> finishLaunching();
 
+  // The "Check for Updates…" action: asks the update checker to look now.
+  // False when it cannot (none on this system, not started, or busy).
+  bool checkForUpdates();
+
   // Whether any attached screen has a camera housing.
   static bool notchVisible(sys::Screens& screens);
   // Whether the built-in display is on; true when the displays cannot be

@@ -1,5 +1,8 @@
 #include "app/hardware_split.h"
 
+#include "sensors/browsers/browser.h"
+#include "sensors/processes/process_inspector.h"
+
 namespace ebbwise::HardwareSplit {
 
 namespace {
@@ -41,7 +44,8 @@ std::optional<std::string> speakersKeptOnBy(const std::set<std::string>& playing
   std::string names;
   for (const std::string& app : playingApps) {
     if (!names.empty()) names += ", ";
-    names += app;
+    const std::string title = ProcessInspector::splitRowName(app).title;
+    names += Browser::named(app) ? "a " + title + " tab" : title;
   }
   return names;
 }

@@ -25,8 +25,9 @@ HardwareReading forTick(HardwareMeasuring& hardware, const Tracker& tracker,
                         std::optional<double> brightness, bool speakersOn,
                         std::optional<double> keyboardLevel, double intoBattery);
 
-// What keeps the speakers on: the playing apps by name, joined by ", ";
-// nothing when none plays.
+// What keeps the speakers on: the playing rows in name order, each by its
+// display title, a browser as "a Safari tab", joined by ", "; nothing when
+// none plays.
 std::optional<std::string> speakersKeptOnBy(const std::set<std::string>& playingApps);
 
 }  // namespace HardwareSplit

@@ -156,7 +156,7 @@ class LiveApp {
   }
 
   void act(const ui::PanelHotspot& hotspot, ui::PanelUiState& ui) {
-    if (PanelActions::perform(app_.monitor(), hotspot, ui) == PanelActions::Outcome::quit) {
+    if (PanelActions::perform(app_.startup(), hotspot, ui) == PanelActions::Outcome::quit) {
       loop_.stop();
       return;
     }

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "face/panel_inputs.h"
 #include "ui/panel_menu.h"
 #include "ui/panel_view.h"
 
@@ -17,8 +18,9 @@ bool chose(const ui::PanelHotspot& h, int count) {
 
 }  // namespace
 
-Outcome perform(Monitor& monitor, const ui::PanelHotspot& h, ui::PanelUiState& ui) {
+Outcome perform(AppStartup& app, const ui::PanelHotspot& h, ui::PanelUiState& ui) {
   namespace Menu = ui::PanelMenu;
+  Monitor& monitor = app.monitor();
   const MonitorSettings& s = monitor.settings();
   const std::string& a = h.action;
   if (a == "menu") {
@@ -47,20 +49,24 @@ Outcome perform(Monitor& monitor, const ui::PanelHotspot& h, ui::PanelUiState& u
     monitor.setDemoNotch(!s.demoNotch);
   } else if (a == Menu::launchAtLogin) {
     monitor.setLaunchAtLogin(!monitor.launchAtLogin());
-  } else if (a == "keepIt" || a == "openBatterySettings") {
-    // Opening the system's settings has no counterpart on this desktop; the
-    // tip is done either way.
+  } else if (a == "keepIt") {
     monitor.hideBatteryIconTip();
+  } else if (a == "openBatterySettings") {
+    monitor.openBatteryIconSettings();
+    monitor.hideBatteryIconTip();
+  } else if (a == "lowPower") {
+    monitor.setLowPower(!monitor.lowPowerOn);
+  } else if (a == "stop" && !h.row.empty()) {
+    // A second click on a row whose stop went unheeded kills.
+    monitor.stop(h.row, PanelInputs::stopUnderWay(monitor, h.row));
   } else if (a == ui::PanelView::rangeAction &&
              chose(h, static_cast<int>(allHistoryRanges.size()))) {
     monitor.setRange(allHistoryRanges[h.choice]);
   } else if (a == Menu::quit) {
     return Outcome::quit;
   } else if (a == Menu::checkForUpdates) {
-    // No update service on this desktop: nothing to check.
+    if (!app.checkForUpdates()) return Outcome::ignored;
   } else {
-    // Low Power Mode and stopping a row need the model's switches, which it
-    // does not offer yet.
     return Outcome::ignored;
   }
   return Outcome::done;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "accounting/app_share.h"
+#include "app/hardware_split.h"
 #include "display_rules/status_line.h"
 #include "sensors/browsers/browser.h"
 #include "ui/series_colors.h"
@@ -33,6 +34,11 @@ int menuBarStyleIndex(MenuBarStyle style) {
 int rangeIndex(HistoryRange range) {
   return static_cast<int>(std::find(allHistoryRanges.begin(), allHistoryRanges.end(), range) -
                           allHistoryRanges.begin());
+}
+
+bool isHog(const Monitor& monitor, const std::string& row) {
+  const Tracker::AppWatts heavy = monitor.hogs();
+  return std::any_of(heavy.begin(), heavy.end(), [&](const auto& hog) { return hog.first == row; });
 }
 
 ui::PanelCalibration calibration(const Monitor& monitor) {
@@ -88,7 +94,56 @@ ui::NotchViewInput notch(const Monitor& monitor) {
   return in;
 }
 
-ui::PanelInput panel(const Monitor& monitor, sys::Date now) {
+bool stopUnderWay(const Monitor& monitor, const std::string& row) {
+  const ProcessStopper::Targets targets = monitor.stoppable(row);
+  return std::any_of(targets.begin(), targets.end(), [&](const auto& target) {
+    return monitor.stopper.stopping.contains(target.first.pid);
+  });
+}
+
+std::optional<ui::RowFacts> rowFacts(Monitor& monitor, const std::string& row, sys::Date now) {
+  const Tracker& tracker = monitor.tracker();
+  const bool devTool = tracker.isDevTool(row);
+  if (!devTool && !isHog(monitor, row)) return std::nullopt;
+  const Tracker::ProcessWatts processes = tracker.topProcesses(row, ProcessStopper::kLimit);
+  if (processes.empty()) return std::nullopt;
+
+  // A stop leaves coding-agent sessions alone: what it would not signal is
+  // the session itself, and what it would are the tasks the session started.
+  const ProcessStopper::Targets targets = monitor.stoppable(row);
+  std::set<std::int32_t> stoppable;
+  for (const auto& target : targets) stoppable.insert(target.first.pid);
+  std::optional<std::int32_t> session;
+  if (devTool) {
+    for (const auto& [pid, watts] : processes) {
+      if (!stoppable.contains(pid)) {
+        session = pid;
+        break;
+      }
+    }
+  }
+
+  ui::RowFacts facts;
+  const int count = static_cast<int>(targets.size());
+  std::optional<ProcessDetails> main = monitor.details(session.value_or(processes.front().first));
+  if (session) {
+    if (main) facts.folder = main->folder ? main->folder : main->claudeSession;
+    facts.processes = count;
+    facts.childTasks = count;
+  } else {
+    // "1 processes" says nothing a row of one process does not.
+    facts.processes = count > 1 ? count : 0;
+  }
+  if (main) {
+    if (main->started && now >= *main->started) facts.runningMinutes = (now - *main->started) / 60;
+    facts.orphaned = main->isOrphaned;
+  }
+  facts.forceStop = stopUnderWay(monitor, row);
+  facts.canStop = !targets.empty();
+  return facts;
+}
+
+ui::PanelInput panel(Monitor& monitor, sys::Date now) {
   const MonitorSettings& s = monitor.settings();
   ui::PanelInput in;
   in.notch = notch(monitor);
@@ -117,9 +172,13 @@ ui::PanelInput panel(const Monitor& monitor, sys::Date now) {
   in.fullMAh = monitor.capacity.mean;
 
   for (const RowWatts& row : usefulLines(monitor.nowRows, monitor.playingApps, in.notch.hogs)) {
-    in.nowRows.push_back(ui::PanelRow{
-        row.row.name, row.row.fraction, row.watts, std::nullopt, colour(row.row.name), {}});
+    in.nowRows.push_back(ui::PanelRow{row.row.name, row.row.fraction, row.watts, std::nullopt,
+                                      colour(row.row.name), rowFacts(monitor, row.row.name, now)});
   }
+  in.speakersKeptOnBy = HardwareSplit::speakersKeptOnBy(monitor.playingApps);
+  in.lowPowerError = monitor.lowPowerError;
+  in.stopError = monitor.stopError;
+  in.menuBarText = monitor.menuBarText();
 
   in.showHideBatteryIconTip = monitor.showHideBatteryIconTip();
   for (const DeviceBattery& d : monitor.power.devices) {
@@ -157,6 +216,7 @@ ui::PanelInput panel(const Monitor& monitor, sys::Date now) {
       row.watts = w->second;
     if (auto j = monitor.rangeAppJoules.find(share.name); j != monitor.rangeAppJoules.end())
       row.joules = j->second;
+    row.facts = rowFacts(monitor, share.name, now);
     in.shares.push_back(std::move(row));
   }
 
@@ -170,6 +230,7 @@ ui::PanelInput panel(const Monitor& monitor, sys::Date now) {
   }
   in.chart.now = now;
 
+  in.bars.sinceCharge = monitor.sinceCharge.ledger;
   in.bars.nowRowWatts = monitor.nowRowWatts;
   in.bars.chartedRows = chartedRows;
   in.bars.seriesSlot = slots;

@@ -17,14 +17,12 @@ namespace ebbwise {
 // Builds the plain values the views draw from what the monitor publishes.
 // This is the one place that knows both sides: the views stay free of the
 // model, and the model of the views.
-//
-// Still absent here until the monitor publishes them: the since-charge
-// ledger (the bars), process details of development sessions, the Low Power
-// Mode switch's error and the app keeping the speakers on.
 namespace PanelInputs {
 
 ui::NotchViewInput notch(const Monitor& monitor);
-ui::PanelInput panel(const Monitor& monitor, sys::Date now);
+// Not const: the details of the rows' processes are fetched on first use
+// and kept by the monitor.
+ui::PanelInput panel(Monitor& monitor, sys::Date now);
 // What the calibration overlay shows; nothing while no run is under way.
 std::optional<ui::CalibrationMessageInput> overlay(const Monitor& monitor);
 
@@ -33,6 +31,15 @@ std::optional<ui::CalibrationMessageInput> overlay(const Monitor& monitor);
 std::vector<RowWatts> usefulLines(const std::vector<RowWatts>& rows,
                                   const std::set<std::string>& playingApps,
                                   const std::vector<std::pair<std::string, double>>& hogs);
+
+// What `row` tells about its processes, for rows the user may stop: the
+// developer tools (coding-agent sessions among them) and the heavy apps.
+// Nothing for other rows and rows without a process of their own.
+std::optional<ui::RowFacts> rowFacts(Monitor& monitor, const std::string& row, sys::Date now);
+
+// Whether a stop of `row` is still under way: one of the processes it would
+// signal was sent a stop already and runs on. The next stop then kills.
+bool stopUnderWay(const Monitor& monitor, const std::string& row);
 
 }  // namespace PanelInputs
 

@@ -26,7 +26,7 @@ std::unique_ptr<ui::ImageCanvas> render(const ui::PanelInput& input, const ui::F
   return image;
 }
 
-std::optional<std::string> write(const Monitor& monitor, sys::Date now, const std::string& path,
+std::optional<std::string> write(Monitor& monitor, sys::Date now, const std::string& path,
                                  const ui::FontLibrary& fonts) {
   return render(PanelInputs::panel(monitor, now), fonts)->writePng(path);
 }

@@ -27,7 +27,7 @@ std::unique_ptr<ui::ImageCanvas> render(const ui::PanelInput& input, const ui::F
 
 // Renders the monitor's state at `now` and writes it to `path` as PNG;
 // nothing when written, else why not.
-std::optional<std::string> write(const Monitor& monitor, sys::Date now, const std::string& path,
+std::optional<std::string> write(Monitor& monitor, sys::Date now, const std::string& path,
                                  const ui::FontLibrary& fonts);
 
 }  // namespace PanelSnapshot

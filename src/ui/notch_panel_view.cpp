@@ -211,6 +211,10 @@ PanelLayout build(Canvas& canvas, const PanelInput& input, const PanelUiState& u
     }
     section(rows - 2);
   }
+  if (input.stopError) {
+    section(wrapped(canvas, *input.stopError, Point{left, y}, inner, bodyStyle(),
+                    Color::systemOrange()));
+  }
   // Until the screen is measured its row cannot be split; offer to measure it.
   if (input.calibration.isCalibrating || !input.calibration.screenMeasured)
     section(measureButton(canvas, Point{left, y}, inner, input, layout));

@@ -15,16 +15,17 @@
 
 namespace ebbwise::ui {
 
-// What a development session's row says about its processes. Absent until
-// the model publishes process details.
+// What a row the user may stop says about its processes: developer tools,
+// coding-agent sessions and heavy apps.
 struct RowFacts {
-  std::optional<std::string> folder;        // the session's working folder
+  std::optional<std::string> folder;        // a coding-agent session's working folder
   std::optional<double> startedMinutesAgo;  // when it started
   std::optional<double> runningMinutes;     // how long it has run
-  int processes = 0;                        // besides the session itself
+  int processes = 0;                        // besides the session itself; 0 for one process
   int childTasks = 0;                       // tasks it started that can be stopped
   bool orphaned = false;                    // what started it has closed
   bool forceStop = false;                   // a plain stop was tried and failed
+  bool canStop = true;                      // a stop would signal something
   friend bool operator==(const RowFacts&, const RowFacts&) = default;
 };
 
@@ -77,8 +78,7 @@ struct PanelSettings {
 };
 
 // Everything both panels show, as plain values the application model's
-// adapter fills in. Fields the model does not publish yet keep their absent
-// state and are drawn that way.
+// adapter fills in. Absent fields are drawn as unknown.
 struct PanelInput {
   NotchViewInput notch;  // battery, charging, net power, times, heavy apps, unit
   sys::Date now;
@@ -98,6 +98,8 @@ struct PanelInput {
   std::optional<std::string> speakersKeptOnBy;  // the app keeping the speakers on
 
   std::optional<std::string> lowPowerError;
+  std::optional<std::string> stopError;  // why the last stop signalled nothing
+  std::string menuBarText;               // what the menu-bar item shows
   bool showHideBatteryIconTip = false;
   std::vector<PanelDevice> devices;
   PanelCalibration calibration;

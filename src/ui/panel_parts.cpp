@@ -223,7 +223,7 @@ double appRow(Canvas& canvas, Point at, double width, const PanelRow& row, bool 
   }
   double height = std::max(textHeight, kRowIcon) + 12;
   double stopHeight = 0;
-  if (row.facts) stopHeight = 24;
+  if (row.facts && row.facts->canStop) stopHeight = 24;
   height += stopHeight + (row.facts && row.facts->orphaned ? 18 : 0);
 
   canvas.fill(Path::roundedRect(Box{at.x, at.y, width, height}, 8), cardColor());
@@ -265,10 +265,11 @@ double appRow(Canvas& canvas, Point at, double width, const PanelRow& row, bool 
                Color::systemOrange(), layout);
       y += 18;
     }
-    Box b = button(canvas, Point{nameLeft, y}, PanelWording::stopTitle(*row.facts), false, true,
-                   layout, "stop");
-    layout.hotspots.back().row = row.name;
-    (void)b;
+    if (row.facts->canStop) {
+      button(canvas, Point{nameLeft, y}, PanelWording::stopTitle(*row.facts), false, true, layout,
+             "stop");
+      layout.hotspots.back().row = row.name;
+    }
   }
   return height;
 }

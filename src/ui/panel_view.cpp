@@ -106,6 +106,10 @@ PanelLayout build(Canvas& canvas, const PanelInput& input, const PanelUiState& u
   section(summary(canvas, input, left, inner, y));
   section(charts(canvas, input, left, inner, y, ui));
   section(appList(canvas, input, left, inner, y, layout));
+  if (input.stopError) {
+    section(wrapped(canvas, *input.stopError, Point{left, y}, inner, bodyStyle(),
+                    Color::systemOrange()));
+  }
 
   divider(canvas, left, y, inner);
   y += 8;

@@ -8,6 +8,7 @@
 
 #include "ui/image_canvas.h"
 #include "ui/panel_view.h"
+#include "ui/panel_wording.h"
 
 namespace ebbwise::ui {
 
@@ -50,6 +51,13 @@ void PanelWindow::setInput(std::shared_ptr<const PanelInput> input, const PanelU
   std::optional<Point> pointer = ui_.pointer;  // the window's own
   ui_ = ui;
   ui_.pointer = pointer;
+  // The window stands where the menu-bar item would be: its title shows what
+  // the item would.
+  std::string title = PanelWording::windowTitle(input_->menuBarText);
+  if (title != title_) {
+    title_ = std::move(title);
+    SDL_SetWindowTitle(window_, title_.c_str());
+  }
   draw();
 }
 

@@ -48,6 +48,7 @@ class PanelWindow {
   std::shared_ptr<const PanelInput> input_;
   PanelUiState ui_;
   PanelLayout layout_;
+  std::string title_;
   bool shown_ = false;
 };
 

@@ -111,9 +111,14 @@ std::string factsLine(const RowFacts& facts) {
   if (auto running = sane(facts.runningMinutes)) add("running " + TimeLeft::format(*running));
   if (facts.processes > 0)
     add(std::to_string(facts.processes) + " processes");
-  else
+  else if (facts.folder)
     add("the session itself, nothing else running");
   return line;
+}
+
+std::string windowTitle(std::string_view menuBarText) {
+  if (menuBarText.empty()) return "Ebbwise";
+  return "Ebbwise \u00B7 " + std::string(menuBarText);
 }
 
 std::string stopTitle(const RowFacts& facts) {

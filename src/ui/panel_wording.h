@@ -31,8 +31,11 @@ std::string capacityHelp(const PanelInput& input);
 // The caption under a row's name; empty when the row has none.
 std::string rowCaption(std::string_view row, const std::optional<std::string>& speakersKeptOnBy,
                        bool speakersMeasured);
-// What a development session's row says about its processes.
+// What a stoppable row says about its processes.
 std::string factsLine(const RowFacts& facts);
+// The title of the larger panel's window: the application's name, then the
+// menu-bar item's text when there is one.
+std::string windowTitle(std::string_view menuBarText);
 std::string stopTitle(const RowFacts& facts);
 
 // "Screen: not measured yet" or what it draws; likewise the speakers.

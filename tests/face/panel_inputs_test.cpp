@@ -61,7 +61,7 @@ TEST_F(SimulatedFixture, InputsCarryWhatTheMonitorPublished) {
   EXPECT_EQ(in.shares.size(), monitor.shares.size());
   EXPECT_EQ(in.chart.drainHistory.size(), monitor.chart.sampleCount());
   EXPECT_EQ(in.calibration.totalSeconds, HardwareMeasuring::totalSeconds);
-  EXPECT_FALSE(in.bars.sinceCharge) << "not published by the monitor yet";
+  EXPECT_EQ(in.menuBarText, monitor.menuBarText());
   for (const ui::PanelRow& r : in.nowRows) EXPECT_TRUE(r.watts) << r.name;
   EXPECT_FALSE(PanelInputs::overlay(monitor));
 
@@ -80,7 +80,7 @@ TEST_F(SimulatedFixture, PanelControlsActThroughTheMonitor) {
     ui::PanelHotspot h;
     h.action = std::move(action);
     h.choice = choice;
-    return PanelActions::perform(monitor, h, ui);
+    return PanelActions::perform(app->startup(), h, ui);
   };
   EXPECT_EQ(click("menu"), PanelActions::Outcome::done);
   EXPECT_TRUE(ui.menuOpen);
@@ -110,7 +110,20 @@ TEST_F(SimulatedFixture, PanelControlsActThroughTheMonitor) {
   EXPECT_EQ(monitor.range(), HistoryRange::week);
 
   EXPECT_EQ(click(ui::PanelMenu::quit), PanelActions::Outcome::quit);
-  EXPECT_EQ(click("lowPower"), PanelActions::Outcome::ignored);
+  EXPECT_EQ(click("noSuchControl"), PanelActions::Outcome::ignored);
+
+  // "Open settings" opens the pane and ends the tip as "Keep it" does.
+  click("openBatterySettings");
+  app->simulation().runFor(1);
+  auto opened = app->simulation().mac().openedURLs();
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened.front(), Monitor::kBatteryIconSettingsURL);
+  EXPECT_FALSE(input().showHideBatteryIconTip);
+
+  // The update checker only runs once launching has started it.
+  EXPECT_EQ(click(ui::PanelMenu::checkForUpdates), PanelActions::Outcome::ignored);
+  ASSERT_FALSE(app->startup().finishLaunching());
+  EXPECT_EQ(click(ui::PanelMenu::checkForUpdates), PanelActions::Outcome::done);
 }
 
 TEST_F(SimulatedFixture, SnapshotIsTheOpenPanelOnGreyWithTheLineInTheThemesColour) {

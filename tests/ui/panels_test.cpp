@@ -165,6 +165,22 @@ TEST(NotchPanelTest, RowsShowNamesCaptionsPowerAndSessionFacts) {
   ASSERT_TRUE(layout.find("stop"));
   EXPECT_EQ(layout.find("stop")->row, "claude ebbwise");
 
+  // A session with nothing a stop would end offers no button.
+  in.nowRows.back().facts->canStop = false;
+  RecordingCanvas nothingToStop;
+  EXPECT_FALSE(NotchPanelView::draw(nothingToStop, in).find("stop"));
+  EXPECT_TRUE(drawsText(nothingToStop, "Claude Code in ebbwise"));
+
+  // A stop that reached nothing is told in both panels.
+  in.stopError = "Couldn't stop claude: its processes have ended or are not yours to stop.";
+  RecordingCanvas failedStop;
+  NotchPanelView::draw(failedStop, in);
+  EXPECT_TRUE(drawsText(failedStop, "Couldn't stop claude"));
+  in.shares = in.nowRows;
+  RecordingCanvas failedInWindow;
+  PanelView::draw(failedInWindow, in);
+  EXPECT_TRUE(drawsText(failedInWindow, "Couldn't stop claude"));
+
   EXPECT_EQ(PanelWording::rowCaption("Speakers", "Music", true), "Kept on by Music");
   EXPECT_EQ(PanelWording::rowCaption("Speakers", std::nullopt, true), "");
   EXPECT_EQ(PanelWording::rowCaption("Other hardware", std::nullopt, false),
@@ -174,7 +190,11 @@ TEST(NotchPanelTest, RowsShowNamesCaptionsPowerAndSessionFacts) {
   RowFacts failed;
   failed.forceStop = true;
   EXPECT_EQ(PanelWording::stopTitle(failed), "Force stop");
-  EXPECT_EQ(PanelWording::factsLine(RowFacts{}), "the session itself, nothing else running");
+  RowFacts alone;
+  alone.folder = "ebbwise";
+  EXPECT_EQ(PanelWording::factsLine(alone),
+            "Claude Code in ebbwise \u00B7 the session itself, nothing else running");
+  EXPECT_EQ(PanelWording::factsLine(RowFacts{}), "") << "an app of one process is no session";
 }
 
 TEST(NotchPanelTest, LowPowerPillTipAndDevicesAskTheirActions) {
