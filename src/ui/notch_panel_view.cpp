@@ -224,19 +224,8 @@ PanelLayout build(Canvas& canvas, const PanelInput& input, const PanelUiState& u
   if (!input.devices.empty()) section(devices(canvas, input, left, inner, y, layout));
 
   // The settings menu, behind its symbol at the foot.
-  divider(canvas, left, y, inner);
-  y += 8;
-  Box menuButton{right - 20, y, 20, 20};
-  canvas.icon("ellipsis.circle", menuButton,
-              ui.menuOpen ? Color::white() : Color::white().opacity(0.7));
-  layout.hotspots.push_back({menuButton.insetBy(-4, -4), "menu", -1, "Settings", {}});
-  y += menuButton.height;
-  if (ui.menuOpen) {
-    y += 8;
-    y += menu(canvas, Point{left, y}, inner, PanelMenu::notchSettings(input), layout);
-  }
-  layout.height = y + kBottom;
-  tooltip(canvas, layout, ui, width);
+  settingsFooter(canvas, left, y, inner, width, "ellipsis.circle", 20,
+                 PanelMenu::notchSettings(input), kBottom, ui, layout);
   return layout;
 }
 

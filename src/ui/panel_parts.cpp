@@ -410,6 +410,23 @@ void divider(Canvas& canvas, double x, double y, double width) {
   canvas.fill(Path::rect(Box{x, y, width, 0.5}), Color::white().opacity(0.15));
 }
 
+void settingsFooter(Canvas& canvas, double left, double y, double inner, double panelWidth,
+                    std::string_view symbol, double size, const std::vector<MenuItem>& items,
+                    double bottom, const PanelUiState& ui, PanelLayout& layout) {
+  divider(canvas, left, y, inner);
+  y += 8;
+  const Box button{left + inner - size, y, size, size};
+  canvas.icon(symbol, button, ui.menuOpen ? Color::white() : Color::white().opacity(0.7));
+  layout.hotspots.push_back({button.insetBy(-4, -4), "menu", -1, "Settings", {}});
+  y += button.height;
+  if (ui.menuOpen) {
+    y += 8;
+    y += menu(canvas, Point{left, y}, inner, items, layout);
+  }
+  layout.height = y + bottom;
+  tooltip(canvas, layout, ui, panelWidth);
+}
+
 }  // namespace PanelParts
 
 }  // namespace ebbwise::ui

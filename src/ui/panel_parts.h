@@ -116,6 +116,14 @@ void tooltip(Canvas& canvas, const PanelLayout& layout, const PanelUiState& ui, 
 // A thin line across.
 void divider(Canvas& canvas, double x, double y, double width);
 
+// The foot of a panel: a line, the settings button (`symbol`, `size` points
+// square, at the right) and its menu listed in place when open, then the
+// help box of the control under the pointer. Sets `layout.height` from
+// `bottom`, the margin under the last part.
+void settingsFooter(Canvas& canvas, double left, double y, double inner, double panelWidth,
+                    std::string_view symbol, double size, const std::vector<MenuItem>& items,
+                    double bottom, const PanelUiState& ui, PanelLayout& layout);
+
 }  // namespace PanelParts
 
 }  // namespace ebbwise::ui

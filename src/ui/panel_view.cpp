@@ -94,7 +94,7 @@ double appList(Canvas& canvas, const PanelInput& input, double left, double widt
 
 PanelLayout build(Canvas& canvas, const PanelInput& input, const PanelUiState& ui) {
   PanelLayout layout;
-  double left = padding, inner = width - 2 * padding, right = width - padding;
+  double left = padding, inner = width - 2 * padding;
   double y = padding;
   auto section = [&](double height) {
     if (height > 0) y += height + sectionSpacing;
@@ -111,18 +111,8 @@ PanelLayout build(Canvas& canvas, const PanelInput& input, const PanelUiState& u
                     Color::systemOrange()));
   }
 
-  divider(canvas, left, y, inner);
-  y += 8;
-  Box menuButton{right - 18, y, 18, 18};
-  canvas.icon("gearshape", menuButton, ui.menuOpen ? Color::white() : Color::white().opacity(0.7));
-  layout.hotspots.push_back({menuButton.insetBy(-4, -4), "menu", -1, "Settings", {}});
-  y += menuButton.height;
-  if (ui.menuOpen) {
-    y += 8;
-    y += menu(canvas, Point{left, y}, inner, PanelMenu::menuBarSettings(input), layout);
-  }
-  layout.height = y + padding;
-  tooltip(canvas, layout, ui, width);
+  settingsFooter(canvas, left, y, inner, width, "gearshape", 18, PanelMenu::menuBarSettings(input),
+                 padding, ui, layout);
   return layout;
 }
 
