@@ -51,9 +51,14 @@ BENCHMARK(BM_MonitorTick)->Unit(benchmark::kMicrosecond)->Iterations(2000)->Repe
 sim::Scenario weekScenario() {
   std::string events;
   for (int day = 0; day < 7; ++day) {
-    const std::string d = std::to_string(day * 24) + "h";
+    // Built by appending: GCC 12 warns falsely about "literal" + temporary.
     auto at = [&](int hours, int minutes) {
-      return "\"" + std::to_string(day * 24 + hours) + "h" + std::to_string(minutes) + "m\"";
+      std::string text = "\"";
+      text += std::to_string(day * 24 + hours);
+      text += "h";
+      text += std::to_string(minutes);
+      text += "m\"";
+      return text;
     };
     if (!events.empty()) events += ",";
     events += "{\"at\": " + at(8, 0) + ", \"type\": \"unplug\"},";
