@@ -42,7 +42,7 @@ std::string program() {
 // A colour at a pixel of a fresh screenshot (0xRRGGBB); nothing when none
 // could be taken.
 std::optional<std::uint32_t> pixelAt(int x, int y) {
-  std::string path = ::testing::TempDir() + "/ebbwise-live.png";
+  std::string path = ::testing::TempDir() + "/ebbwise-live-" + std::to_string(::getpid()) + ".png";
   if (!run({"scrot", "--overwrite", path})) return std::nullopt;
   cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
   std::optional<std::uint32_t> colour;
@@ -83,7 +83,8 @@ class LiveProgram {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    log_ = ::testing::TempDir() + "/ebbwise-live.log";
+    // One log per test process: ctest runs these tests side by side.
+    log_ = ::testing::TempDir() + "/ebbwise-live-" + std::to_string(::getpid()) + ".log";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
