@@ -171,8 +171,8 @@ class DesktopSession {
                                          "[urgency_low]\n  timeout = 0\n"
                                          "[urgency_normal]\n  timeout = 0\n"
                                          "[urgency_critical]\n  timeout = 0\n";
-    xvfb = Child::start(
-        {"/usr/bin/Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+    xvfb = Child::start({"/usr/bin/Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset",
+                         "-screen", "0", "640x480x24"});
     if (xvfb.pid > 0) display = ":" + xvfb.readLine();
     bus = Child::start({"/usr/bin/dbus-run-session",
                         "--config-file=" + (folder / "bus.conf").string(), "--", "/bin/sh", "-c",

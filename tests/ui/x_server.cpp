@@ -36,7 +36,8 @@ XServer::XServer(int width, int height) {
   }
   // Xvfb writes the display it took to the descriptor given with -displayfd
   // once it accepts clients, which is the moment to go on. It is told to end
-  // with this process, however that ends.
+  // with this process, however that ends. Without -noreset it regenerates
+  // whenever its last client leaves, and refuses anyone connecting meanwhile.
   std::string size = std::to_string(width) + "x" + std::to_string(height) + "x24";
   pid_ = ::fork();
   if (pid_ == 0) {
@@ -49,7 +50,7 @@ XServer::XServer(int width, int height) {
     int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, 2);
     ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", size.c_str(), "-nolisten", "tcp",
-             "-wr", static_cast<char*>(nullptr));
+             "-noreset", "-wr", static_cast<char*>(nullptr));
     ::_exit(127);
   }
   ::close(pipe[1]);
