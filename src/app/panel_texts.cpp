@@ -1,10 +1,30 @@
 #include "app/panel_texts.h"
 
+#include <string>
+#include <string_view>
+
 #include "display_rules/notch_labels.h"
 #include "display_rules/power_format.h"
 #include "display_rules/status_line.h"
 
 namespace ebbwise {
+
+namespace {
+
+// The notch draws its left label's symbol as an icon; a terminal gets the
+// same meaning in words.
+std::string symbolInWords(std::string_view symbol) {
+  if (symbol == "bolt.fill") return "[charging]";
+  if (symbol == "powerplug.fill") return "[plugged in]";
+  if (symbol == "battery.100percent") return "[battery full]";
+  if (symbol == "battery.75percent") return "[battery \u00BE]";
+  if (symbol == "battery.50percent") return "[battery \u00BD]";
+  if (symbol == "battery.25percent") return "[battery \u00BC]";
+  if (symbol == "battery.0percent") return "[battery low]";
+  return "[" + std::string(symbol) + "]";
+}
+
+}  // namespace
 
 PanelTexts PanelTexts::from(const Monitor& monitor) {
   PanelTexts texts;
@@ -31,7 +51,7 @@ std::string PanelTexts::text() const {
   std::string out;
   if (statusLine.empty()) return out;  // never composed
   if (menuBarText) out += "Menu bar: " + *menuBarText + "\n";
-  out += "Notch: " + leftSymbol + " " + leftText;
+  out += "Notch: " + symbolInWords(leftSymbol) + " " + leftText;
   if (rightCaption && rightValue) out += "  |  " + *rightCaption + " " + *rightValue;
   out += "\nStatus: " + statusLine + "\n";
   return out;

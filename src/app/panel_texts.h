@@ -28,7 +28,7 @@ struct PanelTexts {
 
   static PanelTexts from(const Monitor& monitor);
 
-  // "Notch: battery.75 −12.3 W | > Empty 3h20" and the status line, each
+  // "Notch: [battery ¾] −12.3 W | > Empty 3h20" and the status line, each
   // ending in a line break.
   std::string text() const;
   sys::Value json() const;

@@ -23,6 +23,8 @@ bool ProcessStopper::maySignal(sys::Processes& processes, const ProcessKey& key)
   if (!bsd) return false;
   const auto own = processes.ownUid();
   if (bsd->uid && own && *bsd->uid != *own) return false;
+  // Root's processes are the system's, even for a monitor started as root.
+  if (bsd->uid == 0u) return false;
   return !ProcessInspector::isClaudeCLI(processes, key.pid);
 }
 

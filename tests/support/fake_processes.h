@@ -39,7 +39,8 @@ class FakeProcesses final : public sys::Processes {
   // The reference lasts until the next add.
   FakeProcess& add(FakeProcess process);
 
-  sys::Pid own = 1000;  // this program's pid
+  sys::Pid own = 1000;                   // this program's pid
+  std::optional<std::uint32_t> ownUser;  // the user this program runs as
 
   // Hooks for odd kernel answers.
   std::optional<int> countAnswer;  // answer to the counting call instead of the table size
@@ -56,6 +57,7 @@ class FakeProcesses final : public sys::Processes {
   std::optional<std::size_t> procArgs(sys::Pid pid, std::span<std::uint8_t> buffer) override;
   sys::Pid responsiblePid(sys::Pid pid) override;
   sys::Pid ownPid() override { return own; }
+  std::optional<std::uint32_t> ownUid() override { return ownUser; }
   bool kill(sys::Pid pid, int) override { return find(pid) != nullptr; }
 
  private:
