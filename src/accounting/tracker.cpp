@@ -70,6 +70,7 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
   if (!std::isfinite(now.secondsSince1970)) return {};
   const double dt = lastTick_ ? now - *lastTick_ : 0.0;
   const bool gap = dt <= 0 || dt >= kGapSeconds;
+  const bool sameInstant = lastTick_ && dt == 0;
   lastTick_ = now;
   battery_ = battery;
 
@@ -129,6 +130,11 @@ std::vector<HeavyAppAlert> Tracker::tick(sys::Date now, const BatteryReading& ba
     // Nothing of this tick is measured: the previous tick's off-chip figure
     // must not be taken for this one's.
     lastOffChipWatts_.reset();
+    // A second tick at the same instant (a power-source change landing on
+    // the timer's tick) measured nothing, but nothing was missed either:
+    // restarting the live windows for it would show every app at 0 W and
+    // hold back heavy-app checks for a minute.
+    if (sameInstant) return {};
     nowApps_.reset();
     nowProcesses_.reset();
     nowDrain_.reset();

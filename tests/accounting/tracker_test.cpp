@@ -42,6 +42,28 @@ TEST_F(TrackerTest, ATickFifteenSecondsOrMoreAfterThePreviousIsNotAccounted) {
   }
 }
 
+// A power-source change that lands on the timer's tick ticks twice at one
+// instant: the second measures nothing and must not wipe the live figures.
+TEST_F(TrackerTest, ASecondTickAtTheSameInstantKeepsTheLiveWindows) {
+  fake.system = SystemEnergy{50, 0, 5};
+  processes.start(1);
+  auto tracker = make();
+  for (int t = 0; t <= 60; t += 5) {
+    processes.use(1, 10);
+    tick(*tracker, t, reading(false));
+  }
+  const auto apps = tracker->appWatts();
+  const auto drain = tracker->nowDrainWatts();
+  ASSERT_FALSE(apps.empty());
+  EXPECT_TRUE(tracker->tick(sys::Date{60}, reading(false), processes.samples()).empty());
+  EXPECT_EQ(tracker->appWatts(), apps);
+  EXPECT_EQ(tracker->nowDrainWatts(), drain);
+  EXPECT_EQ(tracker->lastOffChipWatts(), std::nullopt) << "nothing measured";
+  processes.use(1, 10);
+  tick(*tracker, 65, reading(false));
+  EXPECT_NEAR(tracker->session()->batteryJoules, 13 * 50, 1e-9) << "nothing counted twice";
+}
+
 TEST_F(TrackerTest, UnplugAndPlugInRestartTheDrainWindows) {
   fake.system = SystemEnergy{50, 150, 5, true};  // 10 W used, 30 W in
   auto tracker = make();
