@@ -24,6 +24,12 @@ bool running(sim::Simulation& simulation, sys::Pid pid, std::uint64_t start) {
   return false;
 }
 
+// The machine's own record of the process started from `path`.
+sim::ProcessTruth process(sim::Simulation& simulation, std::string_view path) {
+  const auto truth = simulation.mac().truth().processes;
+  return *std::find_if(truth.begin(), truth.end(), [&](const auto& p) { return p.path == path; });
+}
+
 // Stopping ------------------------------------------------------------------
 
 // The row lists pid 700 for the render; it exits and the kernel hands the
@@ -97,13 +103,9 @@ TEST(MonitorStopTest, ProcessesThatAreNotTheUsersToStopAreLeftAlone) {
   EXPECT_FALSE(ProcessStopper::maySignal(platform.processes, keyOf(1))) << "launchd";
   EXPECT_FALSE(ProcessStopper::maySignal(platform.processes, keyOf(platform.processes.ownPid())));
 
-  const auto& truth = simulation.mac().truth().processes;
-  auto find = [&](std::string_view path) {
-    return *std::find_if(truth.begin(), truth.end(), [&](const auto& p) { return p.path == path; });
-  };
-  const auto backupd = find("/usr/libexec/backupd");
-  const auto agent = find("/Users/alex/.local/bin/claude");
-  const auto tests = find("/usr/local/bin/node");
+  const auto backupd = process(simulation, "/usr/libexec/backupd");
+  const auto agent = process(simulation, "/Users/alex/.local/bin/claude");
+  const auto tests = process(simulation, "/usr/local/bin/node");
 
   const std::optional<std::string> rootRow = monitor.tracker().rowName(backupd.pid);
   ASSERT_TRUE(rootRow);
@@ -133,10 +135,7 @@ TEST(MonitorStopTest, DetailsAreKeptWhileTheProcessRunsAndThePanelIsOpen) {
   Monitor monitor(simulation.platform(), nullptr);
   monitor.setPanelOpen(true);
   simulation.runFor(20);
-  sys::Pid pid = 0;
-  for (const auto& p : simulation.mac().truth().processes) {
-    if (p.path == "/usr/local/bin/node") pid = p.pid;
-  }
+  const sys::Pid pid = process(simulation, "/usr/local/bin/node").pid;
   const std::optional<ProcessDetails> details = monitor.details(pid);
   ASSERT_TRUE(details);
   EXPECT_EQ(details->launcher, "Terminal");

@@ -1,4 +1,4 @@
-// Settings: defaults, damaged stored values, writes on change only, and the
+// Settings: damaged stored values, writes on change only, and the
 // one-time migration from the previous identity.
 
 #include <gtest/gtest.h>
@@ -13,19 +13,6 @@
 
 namespace ebbwise {
 namespace {
-
-TEST(MonitorSettingsTest, AFreshInstallStartsFromTheDefaults) {
-  sys::InMemoryUserDefaults empty;
-  const MonitorSettings s = MonitorSettings::load(empty);
-  EXPECT_TRUE(s.alertsOn);
-  EXPECT_EQ(s.alertWatts, 2.0);
-  EXPECT_EQ(s.unit, PowerUnit::percentPerHour);
-  EXPECT_EQ(s.lineTheme, LineTheme::battery);
-  EXPECT_EQ(s.fullscreenStyle, FullscreenStyle::dim);
-  EXPECT_EQ(s.menuBarStyle, MenuBarStyle::watts);
-  EXPECT_FALSE(s.showInMenuBar);
-  EXPECT_FALSE(s.batteryIconTipDone);
-}
 
 // Stored values of the wrong type or out of range read as the default; the
 // right ones are taken.

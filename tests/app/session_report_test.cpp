@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <initializer_list>
 #include <sstream>
 
 #include "app/report_units.h"
@@ -195,22 +194,13 @@ TEST(ChargeReportText, SaysWhetherTheChargerKeepsUp) {
 }
 
 TEST(ReportUnits, SpansAndEnergies) {
-  struct Span {
-    double seconds;
-    const char* text;
-  };
-  for (const Span& c : std::initializer_list<Span>{{0, "0s"},
-                                                   {10, "10s"},
-                                                   {59.4, "59s"},
-                                                   {59.6, "1m"},
-                                                   {3900, "1h 05m"},
-                                                   {86400 - 3600, "23h 00m"},
-                                                   {86400, "1d 00h"},
-                                                   {3 * 86400 + 4 * 3600, "3d 04h"},
-                                                   {-1, "-"},
-                                                   {std::nan(""), "-"}}) {
-    EXPECT_EQ(ReportUnits::span(c.seconds), c.text) << c.seconds;
-  }
+  const std::pair<double, const char*> spans[] = {
+      {0, "0s"},         {10, "10s"},
+      {59.4, "59s"},     {59.6, "1m"},
+      {3900, "1h 05m"},  {86400 - 3600, "23h 00m"},
+      {86400, "1d 00h"}, {3 * 86400 + 4 * 3600, "3d 04h"},
+      {-1, "-"},         {std::nan(""), "-"}};
+  for (const auto& [seconds, text] : spans) EXPECT_EQ(ReportUnits::span(seconds), text) << seconds;
   EXPECT_EQ(ReportUnits::energy(200), "55.6 mWh");
   EXPECT_EQ(ReportUnits::energy(3600), "1.00 Wh");
   EXPECT_EQ(ReportUnits::energy(20, ReportUnits::Energy::wattHours), "0.01 Wh");

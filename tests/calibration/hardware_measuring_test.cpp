@@ -9,6 +9,7 @@
 #include "calibration/stored_models.h"
 #include "sim/sim_windows.h"
 #include "sim/simulation.h"
+#include "support/scenario_text.h"
 
 namespace ebbwise {
 namespace {
@@ -34,12 +35,6 @@ std::string machine(const std::string& platform = "", const std::string& extra =
          events + "}";
 }
 
-sim::Scenario parse(const std::string& json) {
-  auto parsed = sim::Scenario::parse(json, "test");
-  EXPECT_TRUE(parsed) << parsed.error;
-  return parsed ? *parsed.scenario : sim::Scenario{};
-}
-
 // The models a previous run left.
 StoredModels oldModels() {
   StoredModels m;
@@ -50,7 +45,7 @@ StoredModels oldModels() {
 }
 
 struct CalibrationRun {
-  explicit CalibrationRun(const std::string& json, bool seed = true) : simulation(parse(json)) {
+  explicit CalibrationRun(const std::string& json, bool seed = true) : simulation(scenario(json)) {
     if (seed) oldModels().save(simulation.mac().userDefaults());
     platform.emplace(simulation.platform());
     hardware = std::make_unique<HardwareMeasuring>(*platform);

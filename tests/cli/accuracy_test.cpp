@@ -28,6 +28,7 @@
 #include "sim/scenario.h"
 #include "sim/simulation.h"
 #include "support/history_test_support.h"
+#include "support/stub_environment.h"
 #include "sys/value.h"
 
 namespace ebbwise {
@@ -407,27 +408,9 @@ TEST(RestartTest, SessionSurvivesARestartAndTheHistoryAddsUp) {
   EXPECT_LT(relativeError(storedTotal, trueTotal), 0.005);
 }
 
-// The report command's surroundings: only where to keep the scratch history.
-class ScratchEnvironment final : public sys::Environment {
- public:
-  explicit ScratchEnvironment(std::string dataDir) : dataDir_(std::move(dataDir)) {}
-  bool fileExists(std::string_view) override { return false; }
-  std::optional<std::string> homeDirectory() override { return std::nullopt; }
-  std::optional<std::string> applicationSupportDirectory() override { return std::nullopt; }
-  std::optional<std::string> cacheDirectory() override { return std::nullopt; }
-  std::optional<std::string> variable(std::string_view name) override {
-    if (name == "EBBWISE_DATA_DIR") return dataDir_;
-    return std::nullopt;
-  }
-  sys::OSVersion osVersion() override { return {}; }
-
- private:
-  std::string dataDir_;
-};
-
 TEST(ReportCommandTest, JsonReportCarriesTheMeasuredAndTrueFigures) {
   TempFolder folder;
-  ScratchEnvironment host(folder.file("data"));
+  auto host = test::StubEnvironment::withDataFolder(folder.file("data"));
   ReportOptions options;
   options.simulate = true;
   options.json = true;
@@ -474,7 +457,7 @@ TEST(ReportCommandTest, JsonReportCarriesTheMeasuredAndTrueFigures) {
 
 TEST(ReportCommandTest, UnreadableScenarioFilesAreNamedWithTheProblem) {
   TempFolder folder;
-  ScratchEnvironment host(folder.file("data"));
+  auto host = test::StubEnvironment::withDataFolder(folder.file("data"));
   auto write = [&](const std::string& name, const std::string& text) {
     std::ofstream(folder.file(name)) << text;
     return folder.file(name);

@@ -21,6 +21,7 @@
 #include "history/store.h"
 #include "linux/fixture_tree.h"
 #include "linux/systemd_user_unit.h"
+#include "support/stub_environment.h"
 
 namespace ebbwise {
 namespace {
@@ -28,22 +29,14 @@ namespace {
 namespace fs = std::filesystem;
 using test::FixtureTree;
 
-// Surroundings with the variables a test sets.
-class TestEnvironment final : public sys::Environment {
- public:
-  std::map<std::string, std::string, std::less<>> variables;
-  std::optional<std::string> home = "/nonexistent/home";
-
-  bool fileExists(std::string_view path) override { return fs::exists(path); }
-  std::optional<std::string> homeDirectory() override { return home; }
-  std::optional<std::string> applicationSupportDirectory() override { return std::nullopt; }
-  std::optional<std::string> cacheDirectory() override { return std::nullopt; }
-  std::optional<std::string> variable(std::string_view name) override {
-    auto it = variables.find(name);
-    return it == variables.end() ? std::nullopt : std::optional(it->second);
-  }
-  sys::OSVersion osVersion() override { return {6, 1, 0}; }
-};
+// Surroundings of a Linux host: the disk's files and the variables a test sets.
+test::StubEnvironment linuxHost() {
+  test::StubEnvironment e;
+  e.filesOnDisk = true;
+  e.home = "/nonexistent/home";
+  e.version = {6, 1, 0};
+  return e;
+}
 
 // The service manager's tool as the test wants it to answer.
 class RecordingTools final : public sys::ToolRunner {
@@ -75,32 +68,6 @@ std::vector<std::string> namesIn(const std::string& folder) {
   return names;
 }
 
-TEST(BackgroundJobs, EachJobStandsAloneOnTheCommandLine) {
-  for (auto [argument, monitor] : {std::pair{"--monitor", true}, {"--install-service", false}}) {
-    const auto parsed = CommandOptions::parse({argument});
-    ASSERT_TRUE(parsed) << parsed.problem;
-    EXPECT_EQ(parsed.line->monitor, monitor);
-    EXPECT_EQ(parsed.line->installService, !monitor);
-  }
-  struct Case {
-    std::vector<std::string_view> arguments;
-    std::string_view problem;
-  };
-  for (const Case& c : {
-           Case{{"--monitor", "--report", "24h"}, "--monitor takes no other option (--report"},
-           Case{{"--install-service", "--simulate"}, "(--simulate was given)"},
-           Case{{"--monitor", "--install-service"}, "separate jobs"},
-           Case{{"--monitor=yes"}, "--monitor takes no value"},
-           Case{{"--monitr"}, "did you mean --monitor?"},
-           Case{{"--install-servce"}, "did you mean --install-service?"},
-       }) {
-    const auto parsed = CommandOptions::parse(c.arguments);
-    EXPECT_FALSE(parsed);
-    EXPECT_NE(parsed.problem.find(c.problem), std::string::npos) << parsed.problem;
-  }
-  EXPECT_NE(CommandOptions::helpText().find("--install-service"), std::string::npos);
-}
-
 class ServiceInstallTest : public ::testing::Test {
  protected:
   ServiceInstallTest() { environment.variables["XDG_CONFIG_HOME"] = config.root(); }
@@ -111,7 +78,7 @@ class ServiceInstallTest : public ::testing::Test {
   std::string unitPath() const { return config.path("systemd/user/ebbwise.service"); }
 
   FixtureTree config;
-  TestEnvironment environment;
+  test::StubEnvironment environment = linuxHost();
   RecordingTools tools;
 };
 
@@ -187,19 +154,13 @@ HistoryRecord minute(double ts, double percent, bool onAC,
 TEST(HistoryReport, TellsTheStoredStretchAtOnce) {
   FixtureTree data;
   constexpr double kNow = 1'800'000'000;
-  {
-    Store store(data.path("joulemark/history.sqlite"));
-    store.write(minute(kNow - 2 * 86'400, 90, false, {{"Old", 999}}));  // before the window
-    for (int i = 0; i < 30; ++i) {
-      store.write(
-          minute(kNow - 3600 + i * 60, 80 - i * 0.5, false, {{"Firefox", 240}, {"Terminal", 60}}));
-    }
-    store.write(minute(kNow - 600, 65, true));
-  }
-  TestEnvironment environment;
-  environment.variables["EBBWISE_DATA_DIR"] = data.root();
-
   Store store(data.path("joulemark/history.sqlite"));
+  store.write(minute(kNow - 2 * 86'400, 90, false, {{"Old", 999}}));  // before the window
+  for (int i = 0; i < 30; ++i) {
+    store.write(
+        minute(kNow - 3600 + i * 60, 80 - i * 0.5, false, {{"Firefox", 240}, {"Terminal", 60}}));
+  }
+  store.write(minute(kNow - 600, 65, true));
   EXPECT_FALSE(HistoryReport::from(store, kNow, 300)) << "no minute in the last five minutes";
   const auto report = HistoryReport::from(store, kNow, 86'400);
   ASSERT_TRUE(report);
@@ -220,7 +181,7 @@ TEST(HistoryReport, TellsTheStoredStretchAtOnce) {
 
 TEST(HistoryReport, TheReportCommandUsesTheHistoryWithoutWaiting) {
   FixtureTree data;
-  TestEnvironment environment;
+  test::StubEnvironment environment = linuxHost();
   environment.variables["EBBWISE_DATA_DIR"] = data.root();
   const double now = static_cast<double>(::time(nullptr));
   {
@@ -258,7 +219,7 @@ class MonitorProcessTest : public ::testing::Test {
 
   FixtureTree data;
   FixtureTree proc{"proc/laptop"};
-  TestEnvironment environment;
+  test::StubEnvironment environment = linuxHost();
 };
 
 TEST_F(MonitorProcessTest, KeepsTheHistoryUntilToldToStop) {

@@ -84,6 +84,13 @@ TEST(CommandOptions, RefusesWhatItCannotFollowAndSaysWhy) {
       {{"--report=", "--simulate"}, "the duration is empty"},
       {{"--report", "1h", "extra"}, "unexpected argument \"extra\""},
       {{"--simulate", "--report", "1h", "weak-charger"}, "--simulate weak-charger"},
+      // The background jobs stand alone on the line.
+      {{"--monitor", "--report", "24h"}, "--monitor takes no other option (--report"},
+      {{"--install-service", "--simulate"}, "(--simulate was given)"},
+      {{"--monitor", "--install-service"}, "separate jobs"},
+      {{"--monitor=yes"}, "--monitor takes no value"},
+      {{"--monitr"}, "did you mean --monitor?"},
+      {{"--install-servce"}, "did you mean --install-service?"},
   };
   for (const Case& c : cases) {
     CommandOptions::Parsed parsed = parse(c.arguments);
@@ -112,6 +119,13 @@ TEST(CommandOptions, FaceJobsTakeTheirOwnOptions) {
   ASSERT_TRUE(plain) << plain.problem;
   EXPECT_EQ(plain.line->face.at, 12);
   EXPECT_EQ(plain.line->report.scenario, "summer");
+
+  for (auto [argument, monitor] : {std::pair{"--monitor", true}, {"--install-service", false}}) {
+    const auto job = parse({argument});
+    ASSERT_TRUE(job) << job.problem;
+    EXPECT_EQ(job.line->monitor, monitor);
+    EXPECT_EQ(job.line->installService, !monitor);
+  }
 }
 
 TEST(CommandOptions, HelpWinsOverEverythingElseOnTheLine) {
@@ -130,8 +144,8 @@ TEST(CommandOptions, HelpNamesEveryBuiltInScenarioAndTheExitCodes) {
   for (const auto& scenario : sim::ScenarioCatalog::builtIns()) {
     EXPECT_NE(help.find("  " + scenario.name + " ("), std::string::npos) << scenario.name;
   }
-  for (std::string_view text :
-       {"docs/scenarios.md", "1h30m", "Exit status:", "\n  0 ", "\n  1 ", "\n  2 "}) {
+  for (std::string_view text : {"docs/scenarios.md", "1h30m", "--install-service",
+                                "Exit status:", "\n  0 ", "\n  1 ", "\n  2 "}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }
   // Fits a standard terminal.

@@ -14,30 +14,13 @@
 
 #include "sim/scenario.h"
 #include "support/history_test_support.h"
+#include "support/stub_environment.h"
 #include "sys/value.h"
 
 namespace ebbwise {
 namespace {
 
 using test::TempFolder;
-
-// The host's surroundings with a data folder of the test's choosing.
-class DataFolderEnvironment final : public sys::Environment {
- public:
-  explicit DataFolderEnvironment(std::string folder) : folder_(std::move(folder)) {}
-  bool fileExists(std::string_view) override { return false; }
-  std::optional<std::string> homeDirectory() override { return std::nullopt; }
-  std::optional<std::string> applicationSupportDirectory() override { return std::nullopt; }
-  std::optional<std::string> cacheDirectory() override { return std::nullopt; }
-  std::optional<std::string> variable(std::string_view name) override {
-    if (name == "EBBWISE_DATA_DIR") return folder_;
-    return std::nullopt;
-  }
-  sys::OSVersion osVersion() override { return {15, 1, 0}; }
-
- private:
-  std::string folder_;
-};
 
 void writeFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
@@ -52,9 +35,13 @@ ReportOptions simulated(std::optional<std::string> scenario, bool json = false) 
   return options;
 }
 
-TEST(ReportCommand, RefusesScenarioPathsThatAreNoFileToRead) {
+// A data folder of the test's own.
+struct ReportCommand : ::testing::Test {
   TempFolder folder;
-  DataFolderEnvironment host(folder.file("data"));
+  test::StubEnvironment host = test::StubEnvironment::withDataFolder(folder.file("data"));
+};
+
+TEST_F(ReportCommand, RefusesScenarioPathsThatAreNoFileToRead) {
   const std::string fifo = folder.file("fifo.json");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string huge = folder.file("huge.json");
@@ -81,9 +68,7 @@ TEST(ReportCommand, RefusesScenarioPathsThatAreNoFileToRead) {
   }
 }
 
-TEST(ReportCommand, ScenarioNamedAfterAPathThatIsNotText) {
-  TempFolder folder;
-  DataFolderEnvironment host(folder.file("data"));
+TEST_F(ReportCommand, ScenarioNamedAfterAPathThatIsNotText) {
   const std::string path = folder.file("caf\xE9-\xFF.json");  // Latin-1 bytes
   writeFile(path, "{}");
 
@@ -99,9 +84,7 @@ TEST(ReportCommand, ScenarioNamedAfterAPathThatIsNotText) {
   EXPECT_NE(table.out.find("caf\uFFFD-\uFFFD.json"), std::string::npos);
 }
 
-TEST(ReportCommand, BuiltInScenarioByNameRunsForItsOwnLengthAndTellsHowItWent) {
-  TempFolder folder;
-  DataFolderEnvironment host(folder.file("data"));
+TEST_F(ReportCommand, BuiltInScenarioByNameRunsForItsOwnLengthAndTellsHowItWent) {
   ReportOptions options = simulated("weak-charger", true);
   options.seconds.reset();
   CommandResult result = runReport(options, host);
@@ -158,21 +141,18 @@ TEST(ReportCommand, BuiltInScenarioByNameRunsForItsOwnLengthAndTellsHowItWent) {
   }
 }
 
-TEST(ReportCommand, AnUnknownScenarioNameListsTheBuiltInOnes) {
-  TempFolder folder;
-  DataFolderEnvironment host(folder.file("data"));
+TEST_F(ReportCommand, AnUnknownScenarioNameListsTheBuiltInOnes) {
   CommandResult result = runReport(simulated("weak-charge"), host);
   EXPECT_EQ(result.exitCode, 2);
   EXPECT_TRUE(result.err.starts_with("ebbwise: no scenario \"weak-charge\"")) << result.err;
   EXPECT_NE(result.err.find("weak-charger"), std::string::npos) << result.err;
 }
 
-TEST(ReportCommand, SaysOnceThatTheHistoryCannotBeKeptAndGoesOn) {
-  TempFolder folder;
+TEST_F(ReportCommand, SaysOnceThatTheHistoryCannotBeKeptAndGoesOn) {
   // A file where the data folder should be: even a privileged user cannot
   // make a folder inside it.
   writeFile(folder.file("occupied"), "");
-  DataFolderEnvironment blocked(folder.file("occupied"));
+  auto blocked = test::StubEnvironment::withDataFolder(folder.file("occupied"));
   CommandResult result = runReport(simulated(std::nullopt), blocked);
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_NE(result.out.find("Ebbwise report"), std::string::npos);
@@ -182,19 +162,10 @@ TEST(ReportCommand, SaysOnceThatTheHistoryCannotBeKeptAndGoesOn) {
   EXPECT_NE(result.err.find(": Not a directory); going on without it\n"), std::string::npos)
       << result.err;
 
-  DataFolderEnvironment fine(folder.file("data"));
-  EXPECT_EQ(runReport(simulated(std::nullopt), fine).err, "");
+  EXPECT_EQ(runReport(simulated(std::nullopt), host).err, "");
 }
 
-}  // namespace
-}  // namespace ebbwise
-
-namespace ebbwise {
-namespace {
-
-TEST(ReportCommand, CalibratesAtTheStartAndSaysWhatItLearned) {
-  TempFolder folder;
-  DataFolderEnvironment host(folder.file("data"));
+TEST_F(ReportCommand, CalibratesAtTheStartAndSaysWhatItLearned) {
   ReportOptions options = simulated(std::nullopt, true);
   options.calibrate = true;
   CommandResult result = runReport(options, host);
@@ -229,15 +200,7 @@ TEST(ReportCommand, CalibratesAtTheStartAndSaysWhatItLearned) {
   EXPECT_FALSE(sys::Value::parse(runReport(options, host).out).contains("calibration"));
 }
 
-}  // namespace
-}  // namespace ebbwise
-
-namespace ebbwise {
-namespace {
-
-TEST(ReportCommand, AMacWithoutANotchIsTurnedAway) {
-  TempFolder folder;
-  DataFolderEnvironment host(folder.file("data"));
+TEST_F(ReportCommand, AMacWithoutANotchIsTurnedAway) {
   for (const char* model : {"notchless", "desktop"}) {
     const std::string path = folder.file(std::string(model) + ".json");
     writeFile(path, std::string(R"({"machine": {"model": ")") + model + R"("}})");

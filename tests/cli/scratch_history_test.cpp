@@ -12,6 +12,7 @@
 #include "cli/report_command.h"
 #include "history/store.h"
 #include "support/history_test_support.h"
+#include "support/stub_environment.h"
 
 namespace ebbwise {
 namespace {
@@ -19,20 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::RawDatabase;
 using test::TempFolder;
-
-class Host final : public sys::Environment {
- public:
-  std::optional<std::string> dataDir, cacheDir;
-
-  bool fileExists(std::string_view) override { return false; }
-  std::optional<std::string> homeDirectory() override { return std::nullopt; }
-  std::optional<std::string> applicationSupportDirectory() override { return std::nullopt; }
-  std::optional<std::string> cacheDirectory() override { return cacheDir; }
-  std::optional<std::string> variable(std::string_view name) override {
-    return name == "EBBWISE_DATA_DIR" ? dataDir : std::nullopt;
-  }
-  sys::OSVersion osVersion() override { return {}; }
-};
 
 std::size_t runFolders(const fs::path& simulator) {
   std::size_t n = 0;
@@ -45,8 +32,7 @@ std::size_t runFolders(const fs::path& simulator) {
 // there must leave it exactly as it was.
 TEST(ScratchHistoryTest, ASimulatedRunLeavesTheRealHistoryAlone) {
   TempFolder folder;
-  Host host;
-  host.dataDir = folder.file("data");
+  auto host = test::StubEnvironment::withDataFolder(folder.file("data"));
   const std::string real = *Store::defaultURL(host);
   {
     Store store(real);
@@ -68,8 +54,9 @@ TEST(ScratchHistoryTest, ASimulatedRunLeavesTheRealHistoryAlone) {
 // does not.
 TEST(ScratchHistoryTest, RunsAtOnceKeepToTheirOwnFolders) {
   TempFolder folder;
-  Host host;
-  host.cacheDir = folder.file("cache");
+  test::StubEnvironment host;
+  host.home.reset();
+  host.cache = folder.file("cache");
   const fs::path simulator = *ScratchHistory::simulatorFolder(host);
   EXPECT_EQ(simulator, fs::path(folder.file("cache/ebbwise/simulator")));
 
@@ -101,7 +88,8 @@ TEST(ScratchHistoryTest, RunsAtOnceKeepToTheirOwnFolders) {
   }
   EXPECT_TRUE(fs::exists(secondFile));
 
-  Host nowhere;
+  test::StubEnvironment nowhere;
+  nowhere.home.reset();
   EXPECT_FALSE(ScratchHistory(nowhere).folder());
 }
 

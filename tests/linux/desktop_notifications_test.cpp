@@ -6,80 +6,17 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <systemd/sd-bus.h>
-#include <unistd.h>
 
 #include "linux/notification_bus.h"
+#include "linux/private_bus.h"
 #include "linux/system_clock.h"
-#include "sys/real_run_loop.h"
-
-extern char** environ;
 
 namespace ebbwise::linux_host {
 namespace {
 
-namespace fs = std::filesystem;
-
-// A child started by the test, with its standard input and output on pipes.
-struct Child {
-  pid_t pid = -1;
-  int in = -1;   // write end of its standard input
-  int out = -1;  // read end of its standard output
-
-  static Child start(const std::vector<std::string>& argv, char** env = environ) {
-    int inPipe[2], outPipe[2];
-    if (::pipe2(inPipe, O_CLOEXEC) != 0 || ::pipe2(outPipe, O_CLOEXEC) != 0) return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    Child c;
-    if (posix_spawn(&c.pid, args[0], &actions, nullptr, args.data(), env) != 0) c.pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(inPipe[0]);
-    ::close(outPipe[1]);
-    c.in = inPipe[1];
-    c.out = outPipe[0];
-    return c;
-  }
-
-  std::string readLine() {
-    std::string line;
-    char ch;
-    while (::read(out, &ch, 1) == 1 && ch != '\n') line += ch;
-    return line;
-  }
-
-  void stop(int signal = SIGTERM) {
-    if (in >= 0) ::close(in);
-    if (out >= 0) ::close(out);
-    in = out = -1;
-    if (pid > 0) {
-      if (signal) ::kill(pid, signal);
-      ::waitpid(pid, nullptr, 0);
-    }
-    pid = -1;
-  }
-};
+using test::Child;
+using test::runUntil;
 
 // Xvfb and a private session bus for the whole program; dunst per test.
 class DesktopSession {
@@ -94,13 +31,12 @@ class DesktopSession {
   // Starts dunst on the bus; false when it did not come up.
   bool startServer() {
     std::vector<std::string> env = {"DISPLAY=" + display, "DBUS_SESSION_BUS_ADDRESS=" + busAddress,
-                                    "HOME=" + folder.string(), "XDG_CONFIG_HOME=" + folder.string(),
+                                    "HOME=" + folder.root(), "XDG_CONFIG_HOME=" + folder.root(),
                                     "PATH=/usr/bin:/bin"};
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    server =
-        Child::start({"/usr/bin/dunst", "-config", (folder / "dunstrc").string()}, envp.data());
+    server = Child::start({"/usr/bin/dunst", "-config", folder.path("dunstrc")}, envp.data());
     NotificationBus probe(busAddress, 0.5);
     for (int i = 0; i < 100; ++i) {
       NotificationServer info;
@@ -113,10 +49,9 @@ class DesktopSession {
 
   // dunst's count of notifications it shows or holds to show.
   std::uint32_t shown() {
-    sd_bus* bus = nullptr;
+    sd_bus* bus = test::connectTo(busAddress);
     std::uint32_t displayed = 0, waiting = 0;
-    if (sd_bus_new(&bus) >= 0 && sd_bus_set_address(bus, busAddress.c_str()) >= 0 &&
-        sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0) {
+    if (bus) {
       for (auto [name, value] :
            {std::pair{"displayedLength", &displayed}, {"waitingLength", &waiting}}) {
         sd_bus_error error = SD_BUS_ERROR_NULL;
@@ -131,71 +66,37 @@ class DesktopSession {
   }
 
   void closeAll() {
-    sd_bus* bus = nullptr;
-    if (sd_bus_new(&bus) >= 0 && sd_bus_set_address(bus, busAddress.c_str()) >= 0 &&
-        sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0) {
+    sd_bus* bus = test::connectTo(busAddress);
+    if (bus) {
       sd_bus_call_method(bus, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
                          "org.dunstproject.cmd0", "NotificationCloseAll", nullptr, nullptr, "");
     }
     sd_bus_flush_close_unref(bus);
   }
 
-  std::string busAddress;
+  const std::string& busAddress = test::PrivateBus::address();
   std::string display;
-  fs::path folder;
+  test::FixtureTree folder;
 
  private:
   DesktopSession() {
-    char name[] = "/tmp/ebbwise-bus-XXXXXX";
-    if (!::mkdtemp(name)) return;
-    folder = name;
-    // A session bus that starts no services by itself, so an absent server
-    // stays absent.
-    std::ofstream(folder / "bus.conf") << R"(<!DOCTYPE busconfig PUBLIC
- "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:tmpdir=)" << folder.string()
-                                       << R"(</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)";
     // Notifications stay until closed, so the test can count them.
-    std::ofstream(folder / "dunstrc") << "[global]\n  markup = full\n  notification_limit = 0\n"
-                                         "[urgency_low]\n  timeout = 0\n"
-                                         "[urgency_normal]\n  timeout = 0\n"
-                                         "[urgency_critical]\n  timeout = 0\n";
+    folder.write("dunstrc",
+                 "[global]\n  markup = full\n  notification_limit = 0\n"
+                 "[urgency_low]\n  timeout = 0\n"
+                 "[urgency_normal]\n  timeout = 0\n"
+                 "[urgency_critical]\n  timeout = 0\n");
     xvfb = Child::start({"/usr/bin/Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset",
                          "-screen", "0", "640x480x24"});
     if (xvfb.pid > 0) display = ":" + xvfb.readLine();
-    bus = Child::start({"/usr/bin/dbus-run-session",
-                        "--config-file=" + (folder / "bus.conf").string(), "--", "/bin/sh", "-c",
-                        "echo \"$DBUS_SESSION_BUS_ADDRESS\"; exec cat"});
-    if (bus.pid > 0) busAddress = bus.readLine();
   }
   ~DesktopSession() {
     server.stop();
-    bus.stop(0);  // its session ends with its standard input
     xvfb.stop();
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
   }
 
-  Child xvfb, bus, server;
+  Child xvfb, server;
 };
-
-// Runs the loop until `done` or a few seconds have passed.
-bool runUntil(sys::RealRunLoop& loop, const std::function<bool()>& done, double seconds = 5) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done() && std::chrono::steady_clock::now() < end) loop.runFor(0.02);
-  return done();
-}
 
 class DesktopNotificationsTest : public ::testing::Test {
  protected:
@@ -289,29 +190,15 @@ class FakeServer {
  public:
   enum class Mode { fail, silent, record };
 
-  FakeServer(const std::string& address, Mode mode) : mode_(mode) {
-    if (sd_bus_new(&bus_) < 0 || sd_bus_set_address(bus_, address.c_str()) < 0 ||
-        sd_bus_set_bus_client(bus_, 1) < 0 || sd_bus_start(bus_) < 0 ||
-        sd_bus_add_object_vtable(bus_, nullptr, "/org/freedesktop/Notifications",
-                                 "org.freedesktop.Notifications", kTable, this) < 0 ||
-        sd_bus_request_name(bus_, "org.freedesktop.Notifications", 0) < 0) {
-      return;
+  FakeServer(const std::string& address, Mode mode) : mode_(mode), service_(address) {
+    if (service_.bus() &&
+        sd_bus_add_object_vtable(service_.bus(), nullptr, "/org/freedesktop/Notifications",
+                                 "org.freedesktop.Notifications", kTable, this) >= 0 &&
+        sd_bus_request_name(service_.bus(), "org.freedesktop.Notifications", 0) >= 0) {
+      service_.start();
     }
-    ok_ = true;
-    thread_ = std::thread([this] {
-      while (!stop_) {
-        while (sd_bus_process(bus_, nullptr) > 0) {
-        }
-        sd_bus_wait(bus_, 20'000);
-      }
-    });
   }
-  ~FakeServer() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    sd_bus_flush_close_unref(bus_);
-  }
-  bool ok() const { return ok_; }
+  bool ok() const { return service_.running(); }
 
   std::vector<std::pair<std::uint32_t, std::string>> received;  // replaces id, body
 
@@ -352,11 +239,8 @@ class FakeServer {
       SD_BUS_VTABLE_END};
 
   Mode mode_;
-  sd_bus* bus_ = nullptr;
-  bool ok_ = false;
-  std::atomic<bool> stop_{false};
   std::uint32_t last_ = 0;
-  std::thread thread_;
+  test::BusThread service_;
 };
 
 TEST_F(DesktopNotificationsTest, AServerThatFailsOrHangsNeverHoldsTheLoop) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "linux/fixture_tree.h"
+#include "support/stub_environment.h"
 
 namespace ebbwise::linux_host {
 namespace {
@@ -38,16 +39,18 @@ struct Notices {
 
 // The real calls, except that from a chosen step on every call fails, as if
 // the process had died there: the failing write leaves half its bytes, and
-// nothing after it (no clean-up either) reaches the disk.
+// nothing after it (no clean-up either) reaches the disk. Reading may also
+// fail on its own, as for a file of another user.
 class CrashingFileOperations final : public FileOperations {
  public:
   int crashAt = 0;  // 1-based step of the crash; 0 never crashes
+  int readError = 0;
   int steps = 0;
   int creates = 0;
 
   int readFile(const std::string& p, std::size_t limit, std::string& out) override {
     if (crashed()) return EIO;
-    return real_.readFile(p, limit, out);
+    return readError ? readError : real_.readFile(p, limit, out);
   }
   int makeFolders(const std::string& p) override { return crashed() ? EIO : real_.makeFolders(p); }
   int lock(const std::string& p, UniqueFd& fd) override {
@@ -203,24 +206,8 @@ TEST(FileUserDefaults, AFolderThatCannotBeWrittenKeepsChangesForTheRunAndSaysSoO
 TEST(FileUserDefaults, AFileThatCannotBeReadIsNeverReplaced) {
   FixtureTree folder;
   folder.write("settings.json", "{\"alertWatts\": 3.0}");
-  // Reading fails as for a file of another user; writing would work.
-  class Unreadable final : public FileOperations {
-   public:
-    int readFile(const std::string&, std::size_t, std::string&) override { return EACCES; }
-    int makeFolders(const std::string& p) override { return real.makeFolders(p); }
-    int lock(const std::string& p, UniqueFd& fd) override { return real.lock(p, fd); }
-    int createNew(const std::string& p, UniqueFd& fd) override { return real.createNew(p, fd); }
-    int writeAll(int fd, std::string_view b) override { return real.writeAll(fd, b); }
-    int sync(int fd) override { return real.sync(fd); }
-    int close(UniqueFd& fd) override { return real.close(fd); }
-    int rename(const std::string& a, const std::string& b) override { return real.rename(a, b); }
-    int renameNoReplace(const std::string& a, const std::string& b) override {
-      return real.renameNoReplace(a, b);
-    }
-    int syncFolder(const std::string& p) override { return real.syncFolder(p); }
-    int remove(const std::string& p) override { return real.remove(p); }
-    PosixFileOperations real;
-  } files;
+  CrashingFileOperations files;
+  files.readError = EACCES;  // writing would work
   Notices notices;
   FileUserDefaults store(folder.root(), files, notices.notice());
   store.setObject("alertWatts", 5.0);
@@ -261,22 +248,12 @@ TEST(FileUserDefaults, AWriteInterruptedAtAnyStepLeavesTheOldOrTheNewDocument) {
 }
 
 TEST(FileUserDefaults, LivesInTheUsersConfigurationFolder) {
-  class Surroundings final : public sys::Environment {
-   public:
-    std::optional<std::string> config;
-    bool fileExists(std::string_view) override { return false; }
-    std::optional<std::string> homeDirectory() override { return "/home/ana"; }
-    std::optional<std::string> applicationSupportDirectory() override { return std::nullopt; }
-    std::optional<std::string> cacheDirectory() override { return std::nullopt; }
-    std::optional<std::string> variable(std::string_view name) override {
-      return name == "XDG_CONFIG_HOME" ? config : std::nullopt;
-    }
-    sys::OSVersion osVersion() override { return {}; }
-  } surroundings;
+  test::StubEnvironment surroundings;
+  surroundings.home = "/home/ana";
   EXPECT_EQ(FileUserDefaults::folderFor(surroundings), "/home/ana/.config/ebbwise");
-  surroundings.config = "/srv/config";
+  surroundings.variables["XDG_CONFIG_HOME"] = "/srv/config";
   EXPECT_EQ(FileUserDefaults::folderFor(surroundings), "/srv/config/ebbwise");
-  surroundings.config = "relative/config";  // ignored, as the XDG rules say
+  surroundings.variables["XDG_CONFIG_HOME"] = "relative/config";  // ignored, as the XDG rules say
   EXPECT_EQ(FileUserDefaults::folderFor(surroundings), "/home/ana/.config/ebbwise");
 }
 

@@ -4,35 +4,19 @@
 // manager's SetBrightness, the power-profiles daemon's ActiveProfile and
 // BlueZ's objects with their Battery1 interface.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <systemd/sd-bus.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <future>
 #include <map>
-#include <mutex>
-#include <thread>
 
-#include "linux/fixture_tree.h"
 #include "linux/linux_platform.h"
+#include "linux/private_bus.h"
 #include "linux/sysfs_file.h"
 #include "linux/system_clock.h"
 #include "sensors/devices/device_battery.h"
 #include "sensors/hardware/keyboard_light.h"
 #include "sensors/hardware/screen.h"
 #include "support/stub_environment.h"
-#include "sys/real_run_loop.h"
-
-extern char** environ;
 
 namespace ebbwise::linux_host {
 namespace {
@@ -40,71 +24,10 @@ namespace {
 namespace fs = std::filesystem;
 using test::FixtureTree;
 
-// A bus of the test's own, for the whole program: dbus-run-session with a
-// configuration that lets anyone own any name and starts no services.
-class PrivateBus {
- public:
-  static PrivateBus& get() {
-    static PrivateBus bus;
-    return bus;
-  }
-  std::string address;
-
- private:
-  PrivateBus() {
-    std::ofstream(folder_.path("bus.conf")) << R"(<!DOCTYPE busconfig PUBLIC
- "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:tmpdir=)" << folder_.root() << R"(</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)";
-    int in[2], out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    const std::string config = "--config-file=" + folder_.path("bus.conf");
-    const char* argv[] = {"/usr/bin/dbus-run-session",
-                          config.c_str(),
-                          "--",
-                          "/bin/sh",
-                          "-c",
-                          "echo \"$DBUS_SESSION_BUS_ADDRESS\"; exec cat",
-                          nullptr};
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, const_cast<char**>(argv), environ) != 0) {
-      pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(in[0]);
-    ::close(out[1]);
-    input_ = in[1];
-    char ch;
-    while (pid_ > 0 && ::read(out[0], &ch, 1) == 1 && ch != '\n') address += ch;
-    ::close(out[0]);
-  }
-  ~PrivateBus() {
-    ::close(input_);  // the session ends with its standard input
-    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
-  }
-
-  FixtureTree folder_;
-  pid_t pid_ = -1;
-  int input_ = -1;
-};
-
 // One D-Bus property value of BlueZ's objects.
 struct Property {
   std::string key;
-  char type;  // 's', 'o', 'b', 'y', 'q', 'i' or 'd'
+  char type;  // 's', 'o', 'b', 'y', 'q' or 'i'
   std::string text;
   double number = 0;
 };
@@ -120,38 +43,20 @@ class FakeDaemons {
     friend bool operator==(const BrightnessCall&, const BrightnessCall&) = default;
   };
 
-  FakeDaemons(const std::string& address, std::string sysRoot) : sysRoot_(std::move(sysRoot)) {
-    if (sd_bus_new(&bus_) < 0 || sd_bus_set_address(bus_, address.c_str()) < 0 ||
-        sd_bus_set_bus_client(bus_, 1) < 0 || sd_bus_start(bus_) < 0) {
-      return;
-    }
-    sd_bus_add_object(bus_, nullptr, LoginBrightness::kSessionPath, &FakeDaemons::login, this);
-    sd_bus_add_object(bus_, nullptr, kProfilesPath, &FakeDaemons::profiles, this);
-    sd_bus_add_object(bus_, nullptr, "/", &FakeDaemons::bluez, this);
+  FakeDaemons(const std::string& address, std::string sysRoot)
+      : sysRoot_(std::move(sysRoot)), service_(address) {
+    sd_bus* bus = service_.bus();
+    if (!bus) return;
+    sd_bus_add_object(bus, nullptr, LoginBrightness::kSessionPath, &FakeDaemons::login, this);
+    sd_bus_add_object(bus, nullptr, kProfilesPath, &FakeDaemons::profiles, this);
+    sd_bus_add_object(bus, nullptr, "/", &FakeDaemons::bluez, this);
     for (const char* name : {LoginBrightness::kService, kProfilesService, "org.bluez"}) {
-      sd_bus_request_name(bus_, name, 0);
+      sd_bus_request_name(bus, name, 0);
     }
-    thread_ = std::thread([this] { run(); });
+    service_.start();
   }
-  ~FakeDaemons() {
-    stopping_ = true;
-    if (thread_.joinable()) thread_.join();
-    sd_bus_flush_close_unref(bus_);
-  }
-  bool ready() const { return thread_.joinable(); }
-
-  // Runs `work` on the service's thread and waits for it.
-  void onBus(std::function<void(sd_bus*)> work) {
-    std::promise<void> done;
-    {
-      std::lock_guard lock(mutex_);
-      work_.push_back([&] {
-        work(bus_);
-        done.set_value();
-      });
-    }
-    done.get_future().wait();
-  }
+  bool ready() const { return service_.running(); }
+  void onBus(std::function<void(sd_bus*)> work) { service_.onBus(std::move(work)); }
 
   std::vector<BrightnessCall> calls() {
     std::lock_guard lock(mutex_);
@@ -185,20 +90,6 @@ class FakeDaemons {
   static constexpr const char* kProfilesPath = "/org/freedesktop/UPower/PowerProfiles";
 
  private:
-  void run() {
-    while (!stopping_) {
-      std::vector<std::function<void()>> work;
-      {
-        std::lock_guard lock(mutex_);
-        work.swap(work_);
-      }
-      for (auto& w : work) w();
-      while (sd_bus_process(bus_, nullptr) > 0) {
-      }
-      sd_bus_wait(bus_, 20'000);
-    }
-  }
-
   static void announce(sd_bus* bus, const std::string& profile) {
     BusMessage signal;
     sd_bus_message_new_signal(bus, &signal.m, kProfilesPath, "org.freedesktop.DBus.Properties",
@@ -274,35 +165,12 @@ class FakeDaemons {
         sd_bus_message_append(r, "s", interface.c_str());
         sd_bus_message_open_container(r, 'a', "{sv}");
         for (const Property& p : properties) {
-          sd_bus_message_open_container(r, 'e', "sv");
-          sd_bus_message_append(r, "s", p.key.c_str());
           const char type[2] = {p.type, 0};
-          sd_bus_message_open_container(r, 'v', type);
-          switch (p.type) {
-            case 's':
-            case 'o':
-              sd_bus_message_append_basic(r, p.type, p.text.c_str());
-              break;
-            case 'b': {
-              const int b = p.number != 0;
-              sd_bus_message_append_basic(r, 'b', &b);
-              break;
-            }
-            case 'y': {
-              const auto y = static_cast<std::uint8_t>(p.number);
-              sd_bus_message_append_basic(r, 'y', &y);
-              break;
-            }
-            case 'd':
-              sd_bus_message_append_basic(r, 'd', &p.number);
-              break;
-            default: {
-              const auto i = static_cast<std::int32_t>(p.number);
-              sd_bus_message_append_basic(r, p.type, &i);
-            }
+          if (p.type == 's' || p.type == 'o') {
+            sd_bus_message_append(r, "{sv}", p.key.c_str(), type, p.text.c_str());
+          } else {  // the integer types, widened as the bus library reads them
+            sd_bus_message_append(r, "{sv}", p.key.c_str(), type, static_cast<int>(p.number));
           }
-          sd_bus_message_close_container(r);
-          sd_bus_message_close_container(r);
         }
         sd_bus_message_close_container(r);
         sd_bus_message_close_container(r);
@@ -316,22 +184,19 @@ class FakeDaemons {
   }
 
   std::string sysRoot_;
-  sd_bus* bus_ = nullptr;
   std::mutex mutex_;
-  std::vector<std::function<void()>> work_;
   std::vector<BrightnessCall> calls_;
   bool refuse_ = false;
   std::string profile_ = "balanced";
   std::map<std::string, Interfaces> objects_;
-  std::atomic<bool> stopping_{false};
-  std::thread thread_;
+  test::BusThread service_;
 };
 
 class SystemBusTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (bus.address.empty()) GTEST_SKIP() << "no dbus-run-session to start a private bus";
-    daemons = std::make_unique<FakeDaemons>(bus.address, sys.root());
+    if (bus.empty()) GTEST_SKIP() << "no dbus-run-session to start a private bus";
+    daemons = std::make_unique<FakeDaemons>(bus, sys.root());
     ASSERT_TRUE(daemons->ready());
     host = std::make_unique<LinuxPlatform>(
         clock, loop, environment,
@@ -340,7 +205,7 @@ class SystemBusTest : public ::testing::Test {
                              .settings = settings.root(),
                              .config = settings.root(),
                              .executable = "/usr/bin/ebbwise",
-                             .systemBus = bus.address,
+                             .systemBus = bus,
                              .sound = {.pwDump = "/nonexistent", .pactl = "/nonexistent"}},
         Notice{});
   }
@@ -349,12 +214,7 @@ class SystemBusTest : public ::testing::Test {
     daemons.reset();
   }
 
-  // Runs the loop until `done` or a few seconds have passed.
-  bool runUntil(const std::function<bool()>& done, double seconds = 5) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done() && std::chrono::steady_clock::now() < end) loop.runFor(0.02);
-    return done();
-  }
+  bool runUntil(const std::function<bool()>& done) { return test::runUntil(loop, done); }
 
   std::optional<sys::ScriptOutcome> lowPower(bool on) {
     std::optional<sys::ScriptOutcome> outcome;
@@ -366,7 +226,7 @@ class SystemBusTest : public ::testing::Test {
     return outcome;
   }
 
-  PrivateBus& bus = PrivateBus::get();
+  const std::string& bus = test::PrivateBus::address();
   FixtureTree sys{"sys/hardware-laptop"};
   FixtureTree proc{"proc/laptop"};
   FixtureTree settings;

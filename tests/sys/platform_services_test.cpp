@@ -90,6 +90,12 @@ TEST(NullPlatformTest, AbsentServicesAnswerLaterAndNothingShows) {
   EXPECT_EQ(p.processInfo.thermalState(), ThermalState::nominal);
   EXPECT_TRUE(p.loginItem.registerItem());
   EXPECT_FALSE(p.updater.start());
+  EXPECT_FALSE(p.powerSources.copyInfo());
+  // A script fails instead of answering nothing.
+  const ScriptResult script = p.scriptRunner.run("return 1");
+  ASSERT_TRUE(script.error);
+  EXPECT_EQ(script.error->number, ScriptRunner::kCannotRun);
+  EXPECT_EQ(loop.pendingEvents(), 0u);
 }
 
 }  // namespace

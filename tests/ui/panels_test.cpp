@@ -44,34 +44,34 @@ PanelInput onCharger() {
   return in;
 }
 
-std::vector<std::string> texts(const RecordingCanvas& canvas) {
-  std::vector<std::string> out;
-  for (const DrawOp* op : canvas.all(DrawOp::Kind::text)) out.push_back(op->text);
-  return out;
-}
-
-bool drawsText(const RecordingCanvas& canvas, std::string_view part) {
-  for (const DrawOp* op : canvas.all(DrawOp::Kind::text)) {
-    if (op->text.find(part) != std::string::npos) return true;
+// A panel drawn from `in`: what it drew and where its controls are.
+struct Drawn {
+  RecordingCanvas canvas;
+  PanelLayout layout;
+  explicit Drawn(const PanelInput& in, PanelUiState ui = {}, bool menuBar = false)
+      : layout(menuBar ? PanelView::draw(canvas, in, ui) : NotchPanelView::draw(canvas, in, ui)) {}
+  bool shows(std::string_view text) const { return canvas.findText(text) != nullptr; }
+  // Whether some text drawn holds `part`.
+  bool mentions(std::string_view part) const {
+    for (const DrawOp* op : canvas.all(DrawOp::Kind::text)) {
+      if (op->text.find(part) != std::string::npos) return true;
+    }
+    return false;
   }
-  return false;
-}
+};
 
 TEST(NotchPanelTest, HeaderShowsNetPowerItsCaptionAndTheTiles) {
-  RecordingCanvas battery;
-  PanelLayout layout = NotchPanelView::draw(battery, onBattery());
-  EXPECT_TRUE(battery.findText("draining now"));
-  const DrawOp* big = battery.findText("\u22128.5");
+  Drawn battery(onBattery());
+  const DrawOp* big = battery.canvas.findText("\u22128.5");
   ASSERT_TRUE(big);
   EXPECT_EQ(big->style.size, 30);
-  EXPECT_TRUE(battery.findText("W"));
-  EXPECT_TRUE(battery.findText("to empty"));
-  EXPECT_TRUE(battery.findText("3h 32m"));
-  EXPECT_TRUE(battery.findText("3120 mAh"));
+  for (const char* text : {"draining now", "W", "to empty", "3h 32m", "3120 mAh"}) {
+    EXPECT_TRUE(battery.shows(text)) << text;
+  }
   // The tiles stand right, the figure left.
-  EXPECT_GT(battery.findText("3120 mAh")->bounds.x, big->bounds.maxX());
+  EXPECT_GT(battery.canvas.findText("3120 mAh")->bounds.x, big->bounds.maxX());
   bool help = false;
-  for (const PanelHotspot& h : layout.hotspots) {
+  for (const PanelHotspot& h : battery.layout.hotspots) {
     help = help || h.help.starts_with("Real charge: 3120 of 5000 mAh. The total is the average");
     EXPECT_EQ(h.help.find("macOS shows"), std::string::npos) << "percents agree";
   }
@@ -85,11 +85,10 @@ TEST(NotchPanelTest, HeaderShowsNetPowerItsCaptionAndTheTiles) {
             "capacity estimates, which jump by a few percent between readings. macOS shows "
             "66%: it counts roughly the top 5% as full.");
 
-  RecordingCanvas charging;
-  NotchPanelView::draw(charging, onCharger());
-  EXPECT_TRUE(charging.findText("charging now"));
-  EXPECT_TRUE(charging.findText("+21.5"));
-  EXPECT_TRUE(charging.findText("to full"));
+  Drawn charging(onCharger());
+  for (const char* text : {"charging now", "+21.5", "to full"}) {
+    EXPECT_TRUE(charging.shows(text)) << text;
+  }
   EXPECT_EQ(PanelWording::headerCaption(false, 0.05), "charging");
   EXPECT_EQ(PanelWording::headerCaption(false, 0.04), "draining now");
 
@@ -104,40 +103,34 @@ TEST(NotchPanelTest, HeaderShowsNetPowerItsCaptionAndTheTiles) {
 }
 
 TEST(NotchPanelTest, ChargingSectionOnlyOnTheCharger) {
-  RecordingCanvas battery;
-  NotchPanelView::draw(battery, onBattery());
-  EXPECT_FALSE(battery.findIcon("powerplug.fill"));
-  EXPECT_FALSE(drawsText(battery, "Mac "));
+  Drawn battery(onBattery());
+  EXPECT_FALSE(battery.canvas.findIcon("powerplug.fill"));
+  EXPECT_FALSE(battery.mentions("Mac "));
 
-  RecordingCanvas charger;
-  NotchPanelView::draw(charger, onCharger());
-  EXPECT_TRUE(charger.findIcon("powerplug.fill"));
-  EXPECT_TRUE(charger.findText("Anker 96 W USB-C charger"));
-  EXPECT_TRUE(charger.findText("Smart charging \u00B7 holding at 80%"));
-  EXPECT_TRUE(charger.findIcon("thermometer.high"));
+  Drawn charger(onCharger());
+  EXPECT_TRUE(charger.canvas.findIcon("powerplug.fill"));
+  EXPECT_TRUE(charger.canvas.findIcon("thermometer.high"));
   // The flow bar: the Mac's share and the battery's, and what comes in.
-  EXPECT_TRUE(charger.findText("Mac 8.5 W"));
-  EXPECT_TRUE(charger.findText("Battery +21.5 W"));
-  EXPECT_TRUE(charger.findText("30.0 W in"));
+  for (const char* text : {"Anker 96 W USB-C charger", "Smart charging \u00B7 holding at 80%",
+                           "Mac 8.5 W", "Battery +21.5 W", "30.0 W in"}) {
+    EXPECT_TRUE(charger.shows(text)) << text;
+  }
 
   // A charger that gives less than the Mac uses: the bar is the Mac's use,
   // part charger and part battery.
   PanelInput weak = onCharger();
   weak.chargeFlow = ChargeFlow{45, 60};
-  RecordingCanvas draining;
-  NotchPanelView::draw(draining, weak);
-  EXPECT_TRUE(draining.findText("Charger 45.0 W"));
-  EXPECT_TRUE(draining.findText("Battery \u221215.0 W"));
-  EXPECT_TRUE(draining.findText("Mac uses 60.0 W"));
-  EXPECT_EQ(draining.findText("Battery \u221215.0 W")->bounds.y,
-            draining.findText("Charger 45.0 W")->bounds.y);
+  Drawn draining(weak);
+  EXPECT_TRUE(draining.shows("Mac uses 60.0 W"));
+  const DrawOp* charged = draining.canvas.findText("Charger 45.0 W");
+  const DrawOp* drawn = draining.canvas.findText("Battery \u221215.0 W");
+  ASSERT_TRUE(charged && drawn);
+  EXPECT_EQ(drawn->bounds.y, charged->bounds.y);
 
   PanelInput slow = onCharger();
   slow.smartChargingMessage = "Finishing the charge slowly";
   slow.finishingSlowly = true;
-  RecordingCanvas finishing;
-  NotchPanelView::draw(finishing, slow);
-  EXPECT_TRUE(finishing.findIcon("clock.badge.checkmark"));
+  EXPECT_TRUE(Drawn(slow).canvas.findIcon("clock.badge.checkmark"));
 }
 
 TEST(NotchPanelTest, RowsShowNamesCaptionsPowerAndSessionFacts) {
@@ -150,36 +143,32 @@ TEST(NotchPanelTest, RowsShowNamesCaptionsPowerAndSessionFacts) {
   facts.childTasks = 3;
   facts.orphaned = true;
   in.nowRows.push_back({"claude ebbwise", 0.2, 1.5, {}, {}, facts});
-  RecordingCanvas canvas;
-  PanelLayout layout = NotchPanelView::draw(canvas, in);
-  EXPECT_TRUE(canvas.findText("Can't be split until your screen is measured"));
-  EXPECT_TRUE(canvas.findText("3.2 W"));
-  EXPECT_TRUE(canvas.findText("2.2 W") || canvas.findText("2.3 W"));
-  EXPECT_TRUE(canvas.findIcon("sun.max"));
+  Drawn panel(in);
+  for (const char* text :
+       {"Can't be split until your screen is measured", "3.2 W", "Stop its 3 tasks",
+        "What started it has closed, so nothing will stop it for you."}) {
+    EXPECT_TRUE(panel.shows(text)) << text;
+  }
+  EXPECT_TRUE(panel.shows("2.2 W") || panel.shows("2.3 W"));
+  EXPECT_TRUE(panel.canvas.findIcon("sun.max"));
   // A coloured row's icon wears its chart colour.
-  EXPECT_EQ(canvas.findIcon("terminal")->color, Color::rgb24(0x3987E5));
-  EXPECT_TRUE(drawsText(canvas, "Claude Code in ebbwise"));
-  EXPECT_TRUE(drawsText(canvas, "4 processes"));
-  EXPECT_TRUE(canvas.findText("Stop its 3 tasks"));
-  EXPECT_TRUE(canvas.findText("What started it has closed, so nothing will stop it for you."));
-  ASSERT_TRUE(layout.find("stop"));
-  EXPECT_EQ(layout.find("stop")->row, "claude ebbwise");
+  EXPECT_EQ(panel.canvas.findIcon("terminal")->color, Color::rgb24(0x3987E5));
+  EXPECT_TRUE(panel.mentions("Claude Code in ebbwise"));
+  EXPECT_TRUE(panel.mentions("4 processes"));
+  ASSERT_TRUE(panel.layout.find("stop"));
+  EXPECT_EQ(panel.layout.find("stop")->row, "claude ebbwise");
 
   // A session with nothing a stop would end offers no button.
   in.nowRows.back().facts->canStop = false;
-  RecordingCanvas nothingToStop;
-  EXPECT_FALSE(NotchPanelView::draw(nothingToStop, in).find("stop"));
-  EXPECT_TRUE(drawsText(nothingToStop, "Claude Code in ebbwise"));
+  Drawn nothingToStop(in);
+  EXPECT_FALSE(nothingToStop.layout.find("stop"));
+  EXPECT_TRUE(nothingToStop.mentions("Claude Code in ebbwise"));
 
   // A stop that reached nothing is told in both panels.
   in.stopError = "Couldn't stop claude: its processes have ended or are not yours to stop.";
-  RecordingCanvas failedStop;
-  NotchPanelView::draw(failedStop, in);
-  EXPECT_TRUE(drawsText(failedStop, "Couldn't stop claude"));
+  EXPECT_TRUE(Drawn(in).mentions("Couldn't stop claude"));
   in.shares = in.nowRows;
-  RecordingCanvas failedInWindow;
-  PanelView::draw(failedInWindow, in);
-  EXPECT_TRUE(drawsText(failedInWindow, "Couldn't stop claude"));
+  EXPECT_TRUE(Drawn(in, {}, true).mentions("Couldn't stop claude"));
 
   EXPECT_EQ(PanelWording::rowCaption("Speakers", "Music", true), "Kept on by Music");
   EXPECT_EQ(PanelWording::rowCaption("Speakers", std::nullopt, true), "");
@@ -202,63 +191,53 @@ TEST(NotchPanelTest, LowPowerPillTipAndDevicesAskTheirActions) {
   in.showHideBatteryIconTip = true;
   in.devices = {{"Magic Mouse", "computermouse", {{"", 85}}},
                 {"AirPods Pro", "airpodspro", {{"L", 92}, {"R", 88}, {"case", 41}}}};
-  RecordingCanvas off;
-  PanelLayout layout = NotchPanelView::draw(off, in);
-  EXPECT_TRUE(off.findIcon("leaf"));
-  EXPECT_TRUE(off.findText("Low Power"));
-  ASSERT_TRUE(layout.find("lowPower"));
-  EXPECT_EQ(layout.find("lowPower")->help, "Turn on Low Power Mode (asks for your password).");
-  EXPECT_TRUE(off.findText(PanelWording::tipTitle));
-  EXPECT_TRUE(layout.find("openBatterySettings"));
-  EXPECT_TRUE(layout.find("keepIt"));
-  EXPECT_TRUE(off.findText("85%"));
-  EXPECT_TRUE(off.findText("L 92% R 88% case 41%"));
-  EXPECT_TRUE(off.findIcon("computermouse"));
+  Drawn off(in);
+  EXPECT_TRUE(off.canvas.findIcon("leaf"));
+  EXPECT_TRUE(off.canvas.findIcon("computermouse"));
+  for (const char* text : {"Low Power", "85%", "L 92% R 88% case 41%"}) {
+    EXPECT_TRUE(off.shows(text)) << text;
+  }
+  EXPECT_TRUE(off.shows(PanelWording::tipTitle));
+  ASSERT_TRUE(off.layout.find("lowPower"));
+  EXPECT_EQ(off.layout.find("lowPower")->help, "Turn on Low Power Mode (asks for your password).");
+  EXPECT_TRUE(off.layout.find("openBatterySettings"));
+  EXPECT_TRUE(off.layout.find("keepIt"));
 
   in.notch.lowPowerOn = true;
   in.lowPowerError = "Low Power Mode couldn't be switched.";
   in.showHideBatteryIconTip = false;
-  RecordingCanvas on;
-  layout = NotchPanelView::draw(on, in);
-  EXPECT_EQ(on.findIcon("leaf.fill")->color, Color::systemYellow());
-  EXPECT_TRUE(on.findText("Low Power Mode couldn't be switched."));
-  EXPECT_EQ(layout.find("lowPower")->help,
+  Drawn on(in);
+  EXPECT_EQ(on.canvas.findIcon("leaf.fill")->color, Color::systemYellow());
+  EXPECT_TRUE(on.shows("Low Power Mode couldn't be switched."));
+  EXPECT_EQ(on.layout.find("lowPower")->help,
             "Low Power Mode is on. Click to turn it off (asks for your password).");
-  EXPECT_FALSE(on.findText(PanelWording::tipTitle));
-  EXPECT_FALSE(layout.find("keepIt"));
+  EXPECT_FALSE(on.shows(PanelWording::tipTitle));
+  EXPECT_FALSE(on.layout.find("keepIt"));
 }
 
 TEST(NotchPanelTest, HelpTextShowsWhileThePointerRestsOnItsControl) {
   PanelInput in = onBattery();
-  RecordingCanvas plain;
-  PanelLayout layout = NotchPanelView::draw(plain, in);
-  const PanelHotspot* pill = layout.find("lowPower");
+  Drawn plain(in);
+  const PanelHotspot* pill = plain.layout.find("lowPower");
   ASSERT_TRUE(pill);
-  std::string help = PanelWording::lowPowerHelp(false);
-  EXPECT_FALSE(plain.findText(help));
+  const std::string help = PanelWording::lowPowerHelp(false);
+  EXPECT_FALSE(plain.shows(help));
 
-  PanelUiState resting;
-  resting.pointer = Point{pill->box.midX(), pill->box.midY()};
-  RecordingCanvas hovered;
-  NotchPanelView::draw(hovered, in, resting);
-  const DrawOp* tip = hovered.findText(help);
+  Drawn hovered(in, {.pointer = Point{pill->box.midX(), pill->box.midY()}});
+  const DrawOp* tip = hovered.canvas.findText(help);
   ASSERT_TRUE(tip);
   EXPECT_GE(tip->bounds.y, pill->box.maxY());
   EXPECT_LE(tip->bounds.maxX(), NotchPanelView::width);
 
-  resting.pointer = Point{-50, -50};
-  RecordingCanvas away;
-  NotchPanelView::draw(away, in, resting);
-  EXPECT_FALSE(away.findText(help));
+  EXPECT_FALSE(Drawn(in, {.pointer = Point{-50, -50}}).shows(help));
 }
 
 TEST(NotchPanelTest, SettingsMenuListsEverySettingInOrder) {
   PanelInput in = onBattery();
-  RecordingCanvas closed;
-  PanelLayout layout = NotchPanelView::draw(closed, in);
-  EXPECT_TRUE(closed.findIcon("ellipsis.circle"));
-  EXPECT_FALSE(closed.findText("Quit Ebbwise"));
-  EXPECT_TRUE(layout.find("menu"));
+  Drawn closed(in);
+  EXPECT_TRUE(closed.canvas.findIcon("ellipsis.circle"));
+  EXPECT_FALSE(closed.shows("Quit Ebbwise"));
+  EXPECT_TRUE(closed.layout.find("menu"));
 
   std::vector<std::string> titles;
   for (const MenuItem& item : PanelMenu::notchSettings(in)) titles.push_back(item.title);
@@ -278,15 +257,14 @@ TEST(NotchPanelTest, SettingsMenuListsEverySettingInOrder) {
                                        "Quit Ebbwise"};
   EXPECT_EQ(titles, expected);
 
-  RecordingCanvas open;
-  layout = NotchPanelView::draw(open, in, PanelUiState{true, false, std::nullopt});
-  EXPECT_TRUE(open.findText("Quit Ebbwise"));
-  EXPECT_TRUE(open.findText("Battery (green to red)"));
-  EXPECT_TRUE(open.findText("Bolt (blue to pink)"));
-  EXPECT_TRUE(open.findText("Hide the notch line"));
-  for (const char* choice : {"1 W", "2 W", "3 W", "5 W"}) EXPECT_TRUE(open.findText(choice));
+  Drawn open(in, {true, false, std::nullopt});
+  for (const char* text : {"Quit Ebbwise", "Battery (green to red)", "Bolt (blue to pink)",
+                           "Hide the notch line", "1 W", "2 W", "3 W", "5 W"}) {
+    EXPECT_TRUE(open.shows(text)) << text;
+  }
   int thresholds = 0;
-  for (const PanelHotspot& h : layout.hotspots) thresholds += h.action == PanelMenu::alertWatts;
+  for (const PanelHotspot& h : open.layout.hotspots)
+    thresholds += h.action == PanelMenu::alertWatts;
   EXPECT_EQ(thresholds, 4);
 
   // With warnings off their threshold cannot be chosen; during a run the
@@ -298,15 +276,14 @@ TEST(NotchPanelTest, SettingsMenuListsEverySettingInOrder) {
   in.calibration.screenWattsNow = 2.5;
   in.brightness = 0.62;
   in.calibration.speakerWatts = 0.125;
-  RecordingCanvas off;
-  layout = NotchPanelView::draw(off, in, PanelUiState{true, false, std::nullopt});
-  EXPECT_FALSE(layout.find(PanelMenu::alertWatts));
-  EXPECT_FALSE(layout.find(PanelMenu::measure));
-  EXPECT_TRUE(off.findText("Measure screen & speakers again\u2026"));
-  EXPECT_TRUE(off.findText("Screen: 2.5 W at 62%, 4.2 W at full brightness") ||
-              off.findText("Screen: 2.5 W at 62%, 4.3 W at full brightness"));
-  EXPECT_TRUE(off.findText("Speakers: 0.12 W while switched on") ||
-              off.findText("Speakers: 0.13 W while switched on"));
+  Drawn off(in, {true, false, std::nullopt});
+  EXPECT_FALSE(off.layout.find(PanelMenu::alertWatts));
+  EXPECT_FALSE(off.layout.find(PanelMenu::measure));
+  EXPECT_TRUE(off.shows("Measure screen & speakers again\u2026"));
+  EXPECT_TRUE(off.shows("Screen: 2.5 W at 62%, 4.2 W at full brightness") ||
+              off.shows("Screen: 2.5 W at 62%, 4.3 W at full brightness"));
+  EXPECT_TRUE(off.shows("Speakers: 0.12 W while switched on") ||
+              off.shows("Speakers: 0.13 W while switched on"));
 }
 
 TEST(NotchPanelTest, CalibrationCardAndButtonFollowTheRun) {
@@ -315,25 +292,23 @@ TEST(NotchPanelTest, CalibrationCardAndButtonFollowTheRun) {
   in.calibration.totalSeconds = 57;
   in.brightness = 0.62;
   in.calibration.error = "The speakers couldn't be switched on for measuring.";
-  RecordingCanvas asking;
-  PanelLayout layout = NotchPanelView::draw(asking, in);
-  EXPECT_TRUE(asking.findText("Measure your screen and speakers"));
-  EXPECT_TRUE(drawsText(asking, "For about 57 seconds, Ebbwise changes"));
-  EXPECT_TRUE(drawsText(asking, "puts it back to 62%. Then"));
-  EXPECT_TRUE(layout.find("calibrate"));
-  EXPECT_TRUE(layout.find("notNow"));
-  EXPECT_TRUE(asking.findText("The speakers couldn't be switched on for measuring."));
+  Drawn asking(in);
+  EXPECT_TRUE(asking.shows("Measure your screen and speakers"));
+  EXPECT_TRUE(asking.mentions("For about 57 seconds, Ebbwise changes"));
+  EXPECT_TRUE(asking.mentions("puts it back to 62%. Then"));
+  EXPECT_TRUE(asking.layout.find("calibrate"));
+  EXPECT_TRUE(asking.layout.find("notNow"));
+  EXPECT_TRUE(asking.shows("The speakers couldn't be switched on for measuring."));
   EXPECT_NE(PanelWording::cardText(in.calibration, std::nullopt).find("back to where it was."),
             std::string::npos);
 
   in.calibration.isAskingToCalibrate = false;
   in.calibration.isCalibrating = true;
   in.calibration.progress = 0.5;
-  RecordingCanvas running;
-  NotchPanelView::draw(running, in);
-  EXPECT_TRUE(running.findText("Measuring your screen\u2026"));
+  Drawn running(in);
+  EXPECT_TRUE(running.shows("Measuring your screen\u2026"));
   const DrawOp* bar = nullptr;
-  for (const DrawOp* op : running.all(DrawOp::Kind::fill)) {
+  for (const DrawOp* op : running.canvas.all(DrawOp::Kind::fill)) {
     if (op->color == Color::systemBlue()) bar = op;
   }
   ASSERT_TRUE(bar);
@@ -354,29 +329,23 @@ TEST(MenuBarPanelTest, StatusRangeSummaryChartsAndShares) {
   in.chart.chartLines = {"Safari"};
   in.chart.unit = PowerUnit::watts;
   in.chart.now = sys::Date{kNow};
-  RecordingCanvas canvas;
-  PanelLayout layout = PanelView::draw(canvas, in);
-  EXPECT_TRUE(canvas.findText("On battery, about 3h 32m left"));
-  for (std::string_view title : PanelWording::rangeTitles)
-    EXPECT_TRUE(canvas.findText(title)) << title;
+  Drawn panel(in, {}, true);
+  for (std::string_view title : PanelWording::rangeTitles) EXPECT_TRUE(panel.shows(title)) << title;
   int segments = 0;
-  for (const PanelHotspot& h : layout.hotspots) segments += h.action == PanelView::rangeAction;
+  for (const PanelHotspot& h : panel.layout.hotspots)
+    segments += h.action == PanelView::rangeAction;
   EXPECT_EQ(segments, 3);
-  EXPECT_TRUE(canvas.findText("2h 05m on battery"));
-  EXPECT_TRUE(canvas.findText("96% \u2192 62% \u00B7 12.3 Wh used"));
-  EXPECT_TRUE(canvas.findText("Share"));
-  EXPECT_TRUE(canvas.findText("Used"));
-  EXPECT_TRUE(canvas.findText("42%"));
-  EXPECT_TRUE(canvas.findText("5.2 Wh"));
-  EXPECT_TRUE(canvas.findText("WindowServer, Spotlight and other system tasks \u00B7 1.1 W now"));
-  EXPECT_TRUE(canvas.findText("Watts"));  // the power chart's axis
-  EXPECT_TRUE(canvas.findIcon("gearshape"));
+  for (const char* text : {"On battery, about 3h 32m left", "2h 05m on battery",
+                           "96% \u2192 62% \u00B7 12.3 Wh used", "Share", "Used", "42%", "5.2 Wh",
+                           "WindowServer, Spotlight and other system tasks \u00B7 1.1 W now",
+                           "Watts" /* the power chart's axis */}) {
+    EXPECT_TRUE(panel.shows(text)) << text;
+  }
+  EXPECT_TRUE(panel.canvas.findIcon("gearshape"));
 
   // On the charger the session pauses.
   in.notch.battery->onAC = true;
-  RecordingCanvas paused;
-  PanelView::draw(paused, in);
-  EXPECT_TRUE(paused.findText("paused while plugged in"));
+  EXPECT_TRUE(Drawn(in, {}, true).shows("paused while plugged in"));
 
   std::vector<std::string> titles;
   for (const MenuItem& item : PanelMenu::menuBarSettings(in)) titles.push_back(item.title);
@@ -391,15 +360,11 @@ TEST(MenuBarPanelTest, StatusRangeSummaryChartsAndShares) {
 TEST(MenuBarPanelTest, EmptyStatesSayWhyThereIsNothingToShow) {
   PanelInput in = onBattery();
   in.hasSession = false;
-  RecordingCanvas noSession;
-  PanelView::draw(noSession, in);
-  EXPECT_TRUE(noSession.findText(PanelWording::trackingStarts));
-
+  EXPECT_TRUE(Drawn(in, {}, true).shows(PanelWording::trackingStarts));
   in.range = 1;
-  RecordingCanvas empty;
-  PanelView::draw(empty, in);
-  EXPECT_TRUE(empty.findText(PanelWording::notEnoughData));
-  EXPECT_FALSE(empty.findText("Share"));
+  Drawn empty(in, {}, true);
+  EXPECT_TRUE(empty.shows(PanelWording::notEnoughData));
+  EXPECT_FALSE(empty.shows("Share"));
 }
 
 TEST(PanelsTest, AbsurdFiguresAndNamesStayInsideThePanels) {
@@ -424,22 +389,18 @@ TEST(PanelsTest, AbsurdFiguresAndNamesStayInsideThePanels) {
   in.devices = {{longName, "no.such.symbol", {{"", -20}, {longName, 900}}}};
 
   for (bool menuBar : {false, true}) {
-    RecordingCanvas canvas;
-    PanelLayout layout =
-        menuBar ? PanelView::draw(canvas, in, PanelUiState{true, true, std::nullopt})
-                : NotchPanelView::draw(canvas, in, PanelUiState{true, true, std::nullopt});
+    Drawn panel(in, {true, true, std::nullopt}, menuBar);
     double width = menuBar ? PanelView::width : NotchPanelView::width;
-    EXPECT_EQ(canvas.refused(), 0);
-    EXPECT_TRUE(std::isfinite(layout.height));
-    for (const DrawOp& op : canvas.ops()) {
+    EXPECT_EQ(panel.canvas.refused(), 0);
+    EXPECT_TRUE(std::isfinite(panel.layout.height));
+    for (const DrawOp& op : panel.canvas.ops()) {
       ASSERT_TRUE(std::isfinite(op.bounds.x) && std::isfinite(op.bounds.width)) << op.text;
       EXPECT_LE(op.bounds.maxX(), width + 0.5) << op.text << op.symbol;
       EXPECT_GE(op.bounds.x, -0.5) << op.text << op.symbol;
       EXPECT_LT(op.text.size(), 400u);
-    }
-    for (const std::string& text : texts(canvas)) {
-      EXPECT_EQ(text.find("nan"), std::string::npos) << text;
-      EXPECT_EQ(text.find("inf"), std::string::npos) << text;
+      if (op.kind != DrawOp::Kind::text) continue;
+      EXPECT_EQ(op.text.find("nan"), std::string::npos) << op.text;
+      EXPECT_EQ(op.text.find("inf"), std::string::npos) << op.text;
     }
   }
 }
