@@ -31,6 +31,7 @@ class XdgWorkspace final : public sys::Workspace {
   std::optional<sys::RunningApplication> frontmostApplication() override { return std::nullopt; }
   std::vector<sys::RunningApplication> runningApplications() override { return {}; }
   void open(std::string url, std::function<void(bool)> completion) override;
+  std::optional<sys::Image> iconForFile(std::string_view) override { return std::nullopt; }
 
   // Whether `text` starts with a URL scheme, so that no opener reads it as
   // an option or a file name.
