@@ -26,7 +26,7 @@ struct NotchViewInput {
   std::optional<double> minutesLeft;
   // Apps draining heavily right now, heaviest first: row name and watts.
   std::vector<std::pair<std::string, double>> hogs;
-  RowImages hogIcons;  // the icons of those apps that have one
+  RowImages hogIcons = {};  // the icons of those apps that have one
   PowerUnit unit = PowerUnit::percentPerHour;
   LineTheme lineTheme = LineTheme::battery;
   FullscreenStyle fullscreenStyle = FullscreenStyle::dim;

@@ -34,12 +34,12 @@ struct RowFacts {
 // One row of the app lists.
 struct PanelRow {
   std::string name;
-  double fraction = 0;                     // share of the total, 0 to 1
-  std::optional<double> watts;             // power now
-  std::optional<double> joules;            // energy over the range (the full list)
-  std::optional<Color> color;              // the row's chart colour
-  std::optional<RowFacts> facts;           // development sessions
-  std::shared_ptr<const sys::Image> icon;  // the app's own icon, when it has one
+  double fraction = 0;                               // share of the total, 0 to 1
+  std::optional<double> watts;                       // power now
+  std::optional<double> joules;                      // energy over the range (the full list)
+  std::optional<Color> color;                        // the row's chart colour
+  std::optional<RowFacts> facts;                     // development sessions
+  std::shared_ptr<const sys::Image> icon = nullptr;  // the app's own icon, when it has one
   friend bool operator==(const PanelRow&, const PanelRow&) = default;
 };
 

@@ -20,7 +20,7 @@ struct SinceChargeBarsInput {
   std::map<std::string, double> nowRowWatts;  // rows drawing power now
   std::vector<std::string> chartedRows;       // rows with a colour of their own
   std::map<std::string, int> seriesSlot;
-  RowImages icons;  // the app icons of the rows that have one
+  RowImages icons = {};  // the app icons of the rows that have one
   PowerUnit unit = PowerUnit::percentPerHour;
   std::optional<BatteryReading> battery;
   sys::Date now;
