@@ -68,6 +68,32 @@ TEST_F(IconThemeTest, WhatHasNoReadableIconGivesNothing) {
   EXPECT_EQ(IconTheme().iconForFile(at("user/applications/editor.desktop")), std::nullopt);
 }
 
+// Surroundings with the data folder variables only.
+class DataFolders final : public sys::Environment {
+ public:
+  DataFolders(std::optional<std::string> home, std::optional<std::string> dirs)
+      : home_(std::move(home)), dirs_(std::move(dirs)) {}
+  bool fileExists(std::string_view) override { return false; }
+  std::optional<std::string> homeDirectory() override { return "/home/alex"; }
+  std::optional<std::string> applicationSupportDirectory() override { return std::nullopt; }
+  std::optional<std::string> cacheDirectory() override { return std::nullopt; }
+  std::optional<std::string> variable(std::string_view name) override {
+    return name == "XDG_DATA_HOME" ? home_ : name == "XDG_DATA_DIRS" ? dirs_ : std::nullopt;
+  }
+  sys::OSVersion osVersion() override { return {}; }
+
+ private:
+  std::optional<std::string> home_, dirs_;
+};
+
+TEST_F(IconThemeTest, TheUsersFoldersComeFromTheDataVariablesAndRelativeOnesAreIgnored) {
+  DataFolders user(at("user"), "relative/share:" + at("system"));
+  EXPECT_EQ(IconTheme::forUser(user).iconFile("sketch"),
+            at("system/icons/hicolor/24x24/apps/sketch.png"));
+  EXPECT_EQ(IconTheme::forUser(user).iconFile("editor"),
+            at("user/icons/hicolor/48x48/apps/editor.png"));
+}
+
 TEST(IconThemeEntryTest, ReadsTheProgramPastEnvAndQuotes) {
   EXPECT_EQ(IconTheme::program("[Desktop Entry]\nExec=env A=1 B=2 \"/opt/my app/run\" --x\n"),
             "/opt/my app/run");
