@@ -11,9 +11,10 @@ ebbwise_packages=(
   libsystemd-dev dbus dunst xdg-utils
   # scripts/monitor-cpu sets the background monitor beside top.
   procps
-  # The face: Cairo and Pango draw, libpng writes the pictures, SDL2 on X11
-  # shows the windows (Xext for their shapes), Inter for text, Material Icons
-  # for the symbols; Xvfb, xdotool and scrot let the tests drive a real X server.
+  # The face: Cairo and Pango draw, libpng writes the pictures (and reads the
+  # icon theme's app icons on Linux), SDL2 on X11 shows the windows (Xext for
+  # their shapes), Inter for text, Material Icons for the symbols; Xvfb,
+  # xdotool and scrot let the tests drive a real X server.
   libcairo2-dev libpango1.0-dev libpng-dev libsdl2-dev libx11-dev libxext-dev
   fonts-inter fonts-material-design-icons-iconfont xvfb xdotool scrot
 )

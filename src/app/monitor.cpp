@@ -6,6 +6,7 @@
 #include "accounting/default_readers.h"
 #include "accounting/killable.h"
 #include "app/hardware_split.h"
+#include "app/icon_pixels.h"
 #include "app/menu_bar_text.h"
 #include "app/range_figures.h"
 #include "display_rules/series_palette.h"
@@ -220,13 +221,26 @@ void Monitor::recordForChart() {
   if (iconHue_) {
     chart.record(now, nowRowWatts, iconHue_);
   } else {
-    chart.record(now, nowRowWatts, [this](const std::string& row) {
-      return rowIcons.hue(row, *tracker_, platform_.environment, iconPixelHue_);
-    });
+    chart.record(now, nowRowWatts, [this](const std::string& row) { return iconHue(row); });
   }
   std::erase_if(lowPowerEvents, [&](const LowPowerEvent& event) {
     return now - event.at > ChartHistory::kSpanSeconds;
   });
+}
+
+std::shared_ptr<const sys::Image> Monitor::icon(const std::string& row) {
+  return rowIcons.icon(row, *tracker_, platform_.environment, platform_.workspace);
+}
+
+std::optional<double> Monitor::iconHue(const std::string& row) {
+  if (iconPixelHue_) return rowIcons.hue(row, *tracker_, platform_.environment, iconPixelHue_);
+  // The hue is read from the row's own icon, so the icon is fetched once
+  // for both the row and its colour.
+  return rowIcons.hue(row, *tracker_, platform_.environment,
+                      [&](const std::string&) -> std::optional<double> {
+                        const auto image = icon(row);
+                        return image ? IconPixels::dominantHue(*image) : std::nullopt;
+                      });
 }
 
 // The tick ------------------------------------------------------------------

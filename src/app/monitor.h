@@ -169,18 +169,20 @@ class Monitor {
   static constexpr const char* kBatteryIconSettingsURL =
       "x-apple.systempreferences:com.apple.ControlCenter-Settings.extension";
 
-  // The dominant hue of a row's icon, for the chart's colours; without one
-  // every row gets a neutral slot.
+  // The chart's colours follow the row icons: runtime logos for developer
+  // tools, the workspace's app icons for the rest. A lookup of a row's hue
+  // replaces all of that; a reader of the hue of the icon at a path
+  // replaces only the reading of app icons.
   void setIconHueLookup(ChartHistory::HueLookup lookup) { iconHue_ = std::move(lookup); }
-  // How the drawing layer reads the dominant hue of the icon at a path.
-  // With it (and until a lookup of its own is set) the chart's colours
-  // follow the row icons: runtime logos for developer tools, app icons for
-  // the rest.
   void setIconPixelHue(RowIcons::IconHue iconHue) { iconPixelHue_ = std::move(iconHue); }
   // The file whose icon a row shows, when there is one.
   std::optional<std::string> iconPath(const std::string& row) const {
     return RowIcons::iconPath(row, *tracker_, platform_.environment);
   }
+  // The app's own icon for a row, from the workspace; null when it has none.
+  std::shared_ptr<const sys::Image> icon(const std::string& row);
+  // The dominant hue of a row's runtime logo or icon, worked out once.
+  std::optional<double> iconHue(const std::string& row);
 
   struct LowPowerEvent {
     sys::Date at;

@@ -12,6 +12,20 @@ std::optional<std::string> RowIcons::iconPath(const std::string& row, const Trac
   return std::nullopt;
 }
 
+std::shared_ptr<const sys::Image> RowIcons::icon(const std::string& row, const Tracker& tracker,
+                                                 sys::Environment& environment,
+                                                 sys::Workspace& workspace) {
+  if (auto cached = iconCache.find(row); cached != iconCache.end()) return cached->second;
+  const std::optional<std::string> path = iconPath(row, tracker, environment);
+  if (!path) return nullptr;
+  std::optional<sys::Image> image = workspace.iconForFile(*path);
+  // An image whose pixels do not cover its size would be read past its end.
+  if (!image || !image->isValid()) return nullptr;
+  auto found = std::make_shared<const sys::Image>(std::move(*image));
+  iconCache.emplace(row, found);
+  return found;
+}
+
 std::optional<RuntimeLogo::Logo> RowIcons::logo(const std::string& row, const Tracker& tracker) {
   if (!tracker.isDevTool(row) || row.starts_with(kClaudeCodePrefix)) return std::nullopt;
   const ProcessInspector::RowNameParts parts = ProcessInspector::splitRowName(row);

@@ -2,19 +2,22 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "accounting/tracker.h"
 #include "sensors/processes/runtime_logo.h"
 #include "sys/environment.h"
+#include "sys/image.h"
+#include "sys/workspace.h"
 
 namespace ebbwise {
 
 // Where each row's icon comes from, and the dominant hue that gives the row
-// its chart colour. Finding the icon file and choosing between a runtime
-// logo and the icon is decided here; reading an icon's pixels is the
-// drawing layer's job, handed in as a function.
+// its chart colour: the file whose icon a row shows, its icon as the
+// workspace gives it (kept once found), and the choice between a runtime
+// logo's colour and the icon's.
 class RowIcons {
  public:
   static constexpr const char* kClaudeRow = "Claude";
@@ -32,6 +35,11 @@ class RowIcons {
   // it, or for "Claude" the desktop app when installed; nothing otherwise.
   static std::optional<std::string> iconPath(const std::string& row, const Tracker& tracker,
                                              sys::Environment& environment);
+  // The row's icon: the workspace's icon of its file, kept once found. A row
+  // without a file, or whose file has no icon, is asked about again later,
+  // as its app may be seen or installed by then.
+  std::shared_ptr<const sys::Image> icon(const std::string& row, const Tracker& tracker,
+                                         sys::Environment& environment, sys::Workspace& workspace);
   // The runtime logo of a developer-tool row (not a coding-agent session).
   static std::optional<RuntimeLogo::Logo> logo(const std::string& row, const Tracker& tracker);
 
@@ -41,6 +49,7 @@ class RowIcons {
                             sys::Environment& environment, const IconHue& iconHue);
 
   // Published state.
+  std::map<std::string, std::shared_ptr<const sys::Image>> iconCache;
   std::map<std::string, std::optional<double>> hueCache;
 };
 

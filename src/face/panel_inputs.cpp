@@ -91,6 +91,12 @@ ui::NotchViewInput notch(const Monitor& monitor) {
   in.fullscreenStyle = s.fullscreenStyle;
   in.isFullscreen = monitor.isFullscreen;
   in.demoNotch = s.demoNotch;
+  // The notch shows the icons the monitor has found so far; the panel and
+  // the chart's colours look them up.
+  for (const auto& [row, watts] : in.hogs) {
+    if (auto icon = monitor.rowIcons.iconCache.find(row); icon != monitor.rowIcons.iconCache.end())
+      in.hogIcons.emplace(row, icon->second);
+  }
   return in;
 }
 
@@ -154,6 +160,19 @@ ui::PanelInput panel(Monitor& monitor, sys::Date now) {
   auto colour = [&](const std::string& row) {
     return ui::SeriesColors::forRow(row, chartedRows, slots);
   };
+  // Development tools show their runtime's logo or a symbol, never an
+  // app's icon.
+  auto icon = [&](const std::string& row) -> std::shared_ptr<const sys::Image> {
+    if (monitor.tracker().isDevTool(row)) return nullptr;
+    return monitor.icon(row);
+  };
+  auto icons = [&](const auto& rows) {
+    ui::RowImages found;
+    for (const std::string& row : rows) {
+      if (auto image = icon(row)) found.emplace(row, std::move(image));
+    }
+    return found;
+  };
 
   if (const auto& battery = monitor.battery; battery && battery->onAC) {
     in.chargeFlow = monitor.chargeFlow;
@@ -173,7 +192,8 @@ ui::PanelInput panel(Monitor& monitor, sys::Date now) {
 
   for (const RowWatts& row : usefulLines(monitor.nowRows, monitor.playingApps, in.notch.hogs)) {
     in.nowRows.push_back(ui::PanelRow{row.row.name, row.row.fraction, row.watts, std::nullopt,
-                                      colour(row.row.name), rowFacts(monitor, row.row.name, now)});
+                                      colour(row.row.name), rowFacts(monitor, row.row.name, now),
+                                      icon(row.row.name)});
   }
   in.speakersKeptOnBy = HardwareSplit::speakersKeptOnBy(monitor.playingApps);
   in.lowPowerError = monitor.lowPowerError;
@@ -210,19 +230,21 @@ ui::PanelInput panel(Monitor& monitor, sys::Date now) {
   if (monitor.battery) in.percentNow = monitor.battery->percent;
   in.hasSession = monitor.session.has_value();
   for (const AppShare& share : monitor.shares) {
-    ui::PanelRow row{share.name,   share.fraction,     std::nullopt,
-                     std::nullopt, colour(share.name), {}};
+    ui::PanelRow row{share.name, share.fraction, std::nullopt, std::nullopt, colour(share.name),
+                     {},         nullptr};
     if (auto w = monitor.rowWatts.find(share.name); w != monitor.rowWatts.end())
       row.watts = w->second;
     if (auto j = monitor.rangeAppJoules.find(share.name); j != monitor.rangeAppJoules.end())
       row.joules = j->second;
     row.facts = rowFacts(monitor, share.name, now);
+    row.icon = icon(share.name);
     in.shares.push_back(std::move(row));
   }
 
   in.chart.drainHistory = monitor.chart.samples();
   in.chart.chartLines = monitor.chart.chartLines();
   in.chart.seriesSlot = slots;
+  in.chart.icons = icons(in.chart.chartLines);
   in.chart.unit = s.unit;
   in.chart.battery = monitor.battery;
   for (const Monitor::LowPowerEvent& e : monitor.lowPowerEvents) {
@@ -237,6 +259,10 @@ ui::PanelInput panel(Monitor& monitor, sys::Date now) {
   in.bars.unit = s.unit;
   in.bars.battery = monitor.battery;
   in.bars.now = now;
+  std::vector<std::string> barRows;
+  for (const SinceCharge::Bar& bar : ui::SinceChargeBars::bars(in.bars))
+    barRows.push_back(bar.name);
+  in.bars.icons = icons(barRows);
   return in;
 }
 

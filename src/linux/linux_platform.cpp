@@ -35,7 +35,7 @@ LinuxPlatform::LinuxPlatform(sys::Clock& clock, sys::RunLoop& runLoop,
       processInfo_(roots.sys, runLoop, {.busAddress = roots.systemBus}),
       lowPowerScripts_(runLoop, processInfo_.powerProfiles()),
       notifications_(runLoop, clock, {.busAddress = roots.notificationBus}),
-      workspace_(runLoop, toolRunner_) {
+      workspace_(runLoop, toolRunner_, std::nullopt, IconTheme::forUser(environment)) {
   auto folder = roots.settings ? roots.settings : FileUserDefaults::folderFor(environment);
   if (folder) {
     userDefaults_ = std::make_unique<FileUserDefaults>(*folder, notice);

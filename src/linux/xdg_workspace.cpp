@@ -7,8 +7,11 @@
 namespace ebbwise::linux_host {
 
 XdgWorkspace::XdgWorkspace(sys::RunLoop& loop, sys::ToolRunner& tools,
-                           std::optional<std::string> opener)
-    : loop_(loop), tools_(tools), queue_(loop.makeSerialQueue("ebbwise.open")) {
+                           std::optional<std::string> opener, IconTheme icons)
+    : loop_(loop),
+      tools_(tools),
+      icons_(std::move(icons)),
+      queue_(loop.makeSerialQueue("ebbwise.open")) {
   if (!opener) {
     for (const char* path : {"/usr/bin/xdg-open", "/usr/local/bin/xdg-open", "/bin/xdg-open"}) {
       if (::access(path, X_OK) == 0) {

@@ -31,9 +31,10 @@
 //                    "smcOpenFailures": n, "idleGPUClients": bool, "keyboardBacklightIDs": bool,
 //                    "outputDataSource": bool, "brightnessSettable": bool,
 //                    "keyboardBacklight": bool, "audioEngineStarts": bool},
-//       "model": "notch"|"notchless"|"desktop", "lowPowerMode": "never"|"always"|"battery"|"adapter",
-//       "heat": {"perWatt": °C per W, "seconds": time constant},
-//       "services": {"notifications": "allow"|"deny"|"fail", "password": "grant"|"cancel"|"fail"|
+//       "model": "notch"|"notchless"|"desktop", "lowPowerMode":
+//       "never"|"always"|"battery"|"adapter", "heat": {"perWatt": °C per W, "seconds": time
+//       constant}, "services": {"notifications": "allow"|"deny"|"fail", "password":
+//       "grant"|"cancel"|"fail"|
 //                    "hang" or a list of them (one per prompt, the last repeats), "passwordTime":
 //                    time, "loginItem": "ok"|"approval"|"fail", "separateSpaces": bool}
 //     },
@@ -45,7 +46,8 @@
 //       "cpu": W, "gpu": W, "ane": W, "decode": W, "encode": W, "camera": W,
 //       "fluctuation": 0…1, "pattern": "steady"|"bursty", "audio": "none"|"hold"|"play",
 //       "gpuClients": n, "efficiency": 0…1, "compositor": bool, "row": "expected row name",
-//       "bundle": "bundle identifier of an application"
+//       "bundle": "bundle identifier of an application",
+//       "icon": "#RRGGBB" (the main colour of an application's icon)
 //     }],
 //     "events": [{"at": time, "type": …}]
 //   }
@@ -67,7 +69,9 @@
 // events. Processes whose executable sits in an application bundle
 // ("/Applications/Name.app/Contents/MacOS/…", not nested in another bundle
 // or a framework) are the applications the workspace lists; events that
-// bring a process to the front or to fullscreen do nothing to others.
+// bring a process to the front or to fullscreen do nothing to others. The
+// workspace gives each application a tile icon in its "icon" colour, or in
+// one that follows from its identifier; other files get a plain page.
 
 #include <cstdint>
 #include <optional>
@@ -136,6 +140,9 @@ struct ScenarioProcess {
   bool compositor = false;                // its GPU work follows the displays (the window server)
   std::optional<std::string> row;  // expected row name, when the machine's own rules would miss it
   std::optional<std::string> bundleId;  // an application's identifier, when not a well-known one
+  // The main colour of an application's icon (0xRRGGBB); absent: one that
+  // follows from its identifier.
+  std::optional<std::uint32_t> iconColor;
 };
 
 struct Charger {

@@ -1,5 +1,7 @@
 #include "sim/scenario_object.h"
 
+#include <cctype>
+
 #include "sys/duration_text.h"
 
 namespace ebbwise::sim::scenario_object {
@@ -124,11 +126,27 @@ std::vector<std::pair<std::string, std::string>> stringMap(const Object& o, std:
   return out;
 }
 
+namespace {
+
+// A colour written "#RRGGBB".
+std::uint32_t hexColor(const std::string& text, const std::string& path) {
+  const bool valid = text.size() == 7 && text[0] == '#' &&
+                     std::all_of(text.begin() + 1, text.end(),
+                                 [](unsigned char c) { return std::isxdigit(c) != 0; });
+  if (!valid) fail(path, "expected a colour \"#RRGGBB\"");
+  return static_cast<std::uint32_t>(std::stoul(text.substr(1), nullptr, 16));
+}
+
+}  // namespace
+
 std::vector<ScenarioProcess> readProcess(const Value& v, const std::string& path) {
-  Object o(v, path, {"id",         "pid", "path",    "args",       "env",
-                     "cwd",        "tty", "root",    "parent",     "responsible",
-                     "start",      "end", "pattern", "gpuClients", "efficiency",
-                     "compositor", "row", "count",   "bundle",     SCENARIO_LOAD_KEYS});
+  Object o(v, path, {"id",          "pid",        "path",
+                     "args",        "env",        "cwd",
+                     "tty",         "root",       "parent",
+                     "responsible", "start",      "end",
+                     "pattern",     "gpuClients", "efficiency",
+                     "compositor",  "row",        "count",
+                     "bundle",      "icon",       SCENARIO_LOAD_KEYS});
   ScenarioProcess p;
   p.path = o.string("path").value_or("");
   if (p.path.empty() || p.path.front() != '/') fail(o.at("path"), "expected an absolute path");
@@ -151,6 +169,7 @@ std::vector<ScenarioProcess> readProcess(const Value& v, const std::string& path
   o.boolean("compositor", p.compositor);
   p.row = o.string("row");
   p.bundleId = o.string("bundle");
+  if (auto icon = o.string("icon")) p.iconColor = hexColor(*icon, o.at("icon"));
   const auto count = o.integer("count", 1, 64).value_or(1);
   if (count > 1 && p.pid) fail(o.at("count"), "copies cannot share one pid");
   std::vector<ScenarioProcess> copies(static_cast<std::size_t>(count), p);

@@ -134,7 +134,9 @@ SimDesktop::SimDesktop(const MachineModel& model) : model_(model) {
     if (static_cast<int>(i) == table.own) app.regular = false;  // lives in the menu bar
     // The scenario's own word comes first.
     for (const ScenarioProcess& s : model.scenario().processes) {
-      if (s.id == p.id && s.bundleId) app.bundleId = s.bundleId;
+      if (s.id != p.id) continue;
+      if (s.bundleId) app.bundleId = s.bundleId;
+      if (s.iconColor) app.iconColor = s.iconColor;
     }
     if (app.bundleId == "com.apple.finder") finder = static_cast<int>(apps_.size());
     apps_.push_back(std::move(app));

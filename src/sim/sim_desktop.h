@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ struct SimApp {
   std::string bundlePath;
   std::string name;  // its localized name
   std::optional<std::string> bundleId;
+  std::optional<std::uint32_t> iconColor;  // its icon's main colour, when the scenario gives one
   // Shows windows and comes to the front; agents such as the Dock do not.
   bool regular = true;
 };

@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <cctype>
 
+#include "sim/app_icon_art.h"
+
 namespace ebbwise::sim {
 
 using sys::WorkspaceNotification;
 
-SimWorkspace::SimWorkspace(MachineModel& model, const SimDesktop& desktop, sys::Clock& clock)
+SimWorkspace::SimWorkspace(MachineModel& model, const SimDesktop& desktop, SimEnvironment& files,
+                           sys::Clock& clock)
     : model_(model),
       desktop_(desktop),
+      files_(files),
       watcher_(clock, model.startDate(), desktop.appChangeTimes(), [this] { check(); }) {}
 
 void SimWorkspace::bind(sys::RunLoop& loop) {
@@ -119,6 +123,23 @@ void SimWorkspace::open(std::string url, std::function<void(bool)> completion) {
   loop_->post([alive = lifeline_.token(), c = std::move(completion), known] {
     if (alive.lock()) c(known);
   });
+}
+
+std::optional<sys::Image> SimWorkspace::iconForFile(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  if (!files_.fileExists(path)) return std::nullopt;
+  {
+    auto lock = model_.sync();
+    for (const SimApp& app : desktop_.apps()) {
+      if (app.bundlePath != path) continue;
+      // An application keeps its icon whether it runs or not.
+      const std::string identity = app.bundleId.value_or(app.name);
+      return AppIconArt::appIcon(app.iconColor.value_or(AppIconArt::colorFor(identity)),
+                                 AppIconArt::markFor(identity));
+    }
+  }
+  if (path.ends_with(".app")) return AppIconArt::genericAppIcon();
+  return AppIconArt::documentIcon();
 }
 
 }  // namespace ebbwise::sim

@@ -6,6 +6,7 @@
 
 #include "sim/machine_model.h"
 #include "sim/sim_desktop.h"
+#include "sim/sim_environment.h"
 #include "sim/timeline_watcher.h"
 #include "sys/observers.h"
 #include "sys/run_loop.h"
@@ -17,10 +18,12 @@ namespace ebbwise::sim {
 // front, and the notifications a Mac posts as they launch, quit, come to the
 // front and change spaces, and as the machine sleeps and wakes. Addresses it
 // is asked to open are kept, and only the schemes a Mac has handlers for
-// open.
+// open. Every application bundle of the machine has its own icon (see
+// `AppIconArt`), any other bundle a grey one, any other file a page.
 class SimWorkspace final : public sys::Workspace {
  public:
-  SimWorkspace(MachineModel& model, const SimDesktop& desktop, sys::Clock& clock);
+  SimWorkspace(MachineModel& model, const SimDesktop& desktop, SimEnvironment& files,
+               sys::Clock& clock);
 
   // Delivers notifications on `loop` from now on.
   void bind(sys::RunLoop& loop);
@@ -39,6 +42,7 @@ class SimWorkspace final : public sys::Workspace {
   std::optional<sys::RunningApplication> frontmostApplication() override;
   std::vector<sys::RunningApplication> runningApplications() override;
   void open(std::string url, std::function<void(bool)> completion) override;
+  std::optional<sys::Image> iconForFile(std::string_view path) override;
 
  private:
   struct Snapshot {
@@ -51,6 +55,7 @@ class SimWorkspace final : public sys::Workspace {
 
   MachineModel& model_;
   const SimDesktop& desktop_;
+  SimEnvironment& files_;
   sys::RunLoop* loop_ = nullptr;
   sys::ObserverList<sys::WorkspaceNotification, const sys::WorkspaceEvent&> observers_;
   std::optional<Snapshot> last_;

@@ -41,7 +41,7 @@ struct SimulatedMac::Services {
         windows(m),
         audioEngines(m),
         desktop(m),
-        workspace(m, desktop, clock),
+        workspace(m, desktop, environment, clock),
         processInfo(m, clock),
         notifications(m.scenario().machine.services.notifications, clock),
         privilegedScripts(m, processInfo),

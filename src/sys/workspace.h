@@ -3,9 +3,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sys/deferred.h"
+#include "sys/image.h"
 #include "sys/observers.h"
 #include "sys/processes.h"
 #include "sys/run_loop.h"
@@ -45,8 +47,9 @@ struct WorkspaceEvent {
 
 using WorkspaceHandler = std::function<void(const WorkspaceEvent&)>;
 
-// NSWorkspace: running applications, the workspace's notification centre
-// and opening addresses. Notifications arrive on the main run loop.
+// NSWorkspace: running applications, the workspace's notification centre,
+// opening addresses and the icons of files. Notifications arrive on the
+// main run loop.
 class Workspace {
  public:
   virtual ~Workspace() = default;
@@ -65,9 +68,16 @@ class Workspace {
   // address opens the settings). The completion gets whether it was handed
   // over, later on the main run loop; the call itself never waits.
   virtual void open(std::string url, std::function<void(bool)> completion) = 0;
+
+  // iconForFile(_:): the icon the desktop shows for the file at `path` (an
+  // application's own icon for an application), as one bitmap; nothing when
+  // no file is there or no icon can be read. Reads files, so it may take a
+  // moment; it never waits on anything else.
+  virtual std::optional<Image> iconForFile(std::string_view path) = 0;
 };
 
-// A workspace with no applications: nothing is ever posted, nothing opens.
+// A workspace with no applications: nothing is ever posted, nothing opens,
+// no file has an icon.
 class NoWorkspace final : public Workspace {
  public:
   explicit NoWorkspace(RunLoop* loop = nullptr) : loop_(loop) {}
@@ -81,6 +91,7 @@ class NoWorkspace final : public Workspace {
       if (c) c(false);
     });
   }
+  std::optional<Image> iconForFile(std::string_view) override { return std::nullopt; }
 
   static NoWorkspace& instance() {
     static NoWorkspace none;

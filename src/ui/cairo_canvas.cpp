@@ -308,6 +308,34 @@ void CairoCanvas::icon(std::string_view symbol, const Box& box, const Color& col
   cairo_new_path(cr_);
 }
 
+void CairoCanvas::image(const sys::Image& image, const Box& box) {
+  if (!finite(box) || !(box.width > 0) || !(box.height > 0) || !image.isValid()) return;
+  // The pixels are already Cairo's ARGB32 words, rows without padding; the
+  // surface only reads them, and is gone before this returns.
+  const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, image.width);
+  if (stride != image.width * 4) return;
+  cairo_surface_t* surface = cairo_image_surface_create_for_data(
+      reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(image.pixels.data())),
+      CAIRO_FORMAT_ARGB32, image.width, image.height, stride);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return;
+  }
+  const double scale = std::min(box.width / image.width, box.height / image.height);
+  const double w = image.width * scale, h = image.height * scale;
+  cairo_save(cr_);
+  cairo_translate(cr_, box.midX() - w / 2, box.midY() - h / 2);
+  cairo_scale(cr_, scale, scale);
+  cairo_set_source_surface(cr_, surface, 0, 0);
+  // GOOD averages every source pixel a shrunk pixel covers, so a large
+  // icon drawn small stays smooth instead of sparkling.
+  cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_GOOD);
+  cairo_rectangle(cr_, 0, 0, image.width, image.height);
+  cairo_fill(cr_);
+  cairo_restore(cr_);
+  cairo_surface_destroy(surface);
+}
+
 void CairoCanvas::fallbackIcon(const Box& box, const Color& color) {
   double side = std::min(box.width, box.height);
   Box square{box.midX() - side / 2, box.midY() - side / 2, side, side};

@@ -31,6 +31,7 @@ class CairoCanvas final : public Canvas {
   void text(std::string_view text, Point origin, const TextStyle& style,
             const Color& color) override;
   void icon(std::string_view symbol, const Box& box, const Color& color) override;
+  void image(const sys::Image& image, const Box& box) override;
   void save() override;
   void restore() override;
   void translate(double dx, double dy) override;

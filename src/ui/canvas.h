@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "sys/image.h"
 #include "ui/color.h"
 #include "ui/geometry.h"
 #include "ui/path.h"
@@ -101,6 +102,10 @@ class Canvas {
   // A symbol of the platform's symbol set ("bolt.fill"), fitted and centred
   // in `box`. A symbol without a glyph is drawn as a plain rounded outline.
   virtual void icon(std::string_view symbol, const Box& box, const Color& color) = 0;
+
+  // A bitmap (an app's icon) fitted and centred in `box` with its shape
+  // kept, smoothly scaled. An invalid image draws nothing.
+  virtual void image(const sys::Image& image, const Box& box) = 0;
 
   // Transform and clip, kept until the matching restore.
   virtual void save() = 0;

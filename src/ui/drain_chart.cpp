@@ -301,7 +301,7 @@ void draw(Canvas& canvas, const DrainChartInput& input, double width,
     const std::string& series = input.chartLines[i];
     double x = l.plot.maxX() + 4;
     RowIcon::draw(canvas, series, Box{x, at[i] - kMarkerIcon / 2, kMarkerIcon, kMarkerIcon},
-                  seriesColor(input, series));
+                  seriesColor(input, series), RowIcon::find(input.icons, series));
     std::string text = PowerFormat::string(ends[i], input.unit, fullWh(input), false, 1, false);
     Size size = canvas.measure(text, kMarkerText.cutAt(l.markerColumn));
     canvas.text(text, Point{x + kMarkerIcon + kMarkerGap, at[i] - size.height / 2},

@@ -11,6 +11,7 @@
 #include "sensors/power/battery_reading.h"
 #include "sys/date.h"
 #include "ui/canvas.h"
+#include "ui/row_icon.h"
 
 namespace ebbwise::ui {
 
@@ -20,6 +21,7 @@ struct DrainChartInput {
   std::vector<std::pair<sys::Date, ChartSeries::Point>> drainHistory;
   std::vector<std::string> chartLines;    // the series drawn, maybe with the rest line
   std::map<std::string, int> seriesSlot;  // each row's colour slot
+  RowImages icons = {};                   // the app icons of the lines that have one
   PowerUnit unit = PowerUnit::percentPerHour;
   std::optional<BatteryReading> battery;                   // its capacity, for percent per hour
   std::vector<std::pair<sys::Date, bool>> lowPowerEvents;  // when Low Power Mode went on/off

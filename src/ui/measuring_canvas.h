@@ -17,6 +17,7 @@ class MeasuringCanvas final : public Canvas {
   }
   void text(std::string_view, Point, const TextStyle&, const Color&) override {}
   void icon(std::string_view, const Box&, const Color&) override {}
+  void image(const sys::Image&, const Box&) override {}
   void save() override {}
   void restore() override {}
   void translate(double, double) override {}

@@ -103,7 +103,9 @@ Column leftLabel(Canvas& canvas, const NotchViewInput& input) {
 
 // One app's icon as a small dark tile, so that overlapping icons read as a
 // stack.
-void hogIcon(Canvas& canvas, std::string_view name, const Box& box) {
+void hogIcon(Canvas& canvas, std::string_view name, const Box& box, const sys::Image* image) {
+  // An app's own icon is a tile already.
+  if (image) return RowIcon::draw(canvas, name, box, std::nullopt, image);
   canvas.fill(Path::roundedRect(box, box.width * 0.26), Color::gray(0.24));
   canvas.stroke(Path::roundedRect(box, box.width * 0.26), Stroke(0.75), Color::black());
   RowIcon::draw(canvas, name, box.insetBy(box.width * 0.18, box.height * 0.18));
@@ -121,10 +123,11 @@ std::optional<Column> rightLabel(Canvas& canvas, const NotchViewInput& input) {
     Column column;
     double width = kHogIcon + (count - 1) * (kHogIcon - kHogOverlap);
     column.items.push_back(
-        {Size{width, kHogIcon}, [names](Canvas& c, Point p) {
+        {Size{width, kHogIcon}, [names, icons = input.hogIcons](Canvas& c, Point p) {
            // The heaviest app in front, carrying the warning badge.
            for (std::size_t i = names.size(); i-- > 0;) {
-             hogIcon(c, names[i], Box{p.x + i * (kHogIcon - kHogOverlap), p.y, kHogIcon, kHogIcon});
+             hogIcon(c, names[i], Box{p.x + i * (kHogIcon - kHogOverlap), p.y, kHogIcon, kHogIcon},
+                     RowIcon::find(icons, names[i]));
            }
            Point badge{p.x + kHogIcon / 2 + 4, p.y + kHogIcon / 2 + 3};
            c.fill(Path::ellipse(Box{badge.x - 4, badge.y - 4, 8, 8}), Color::black());

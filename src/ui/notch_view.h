@@ -12,6 +12,7 @@
 #include "sensors/power/battery_reading.h"
 #include "ui/canvas.h"
 #include "ui/notch_state.h"
+#include "ui/row_icon.h"
 
 namespace ebbwise::ui {
 
@@ -25,6 +26,7 @@ struct NotchViewInput {
   std::optional<double> minutesLeft;
   // Apps draining heavily right now, heaviest first: row name and watts.
   std::vector<std::pair<std::string, double>> hogs;
+  RowImages hogIcons = {};  // the icons of those apps that have one
   PowerUnit unit = PowerUnit::percentPerHour;
   LineTheme lineTheme = LineTheme::battery;
   FullscreenStyle fullscreenStyle = FullscreenStyle::dim;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "display_rules/fullscreen_style.h"
 #include "display_rules/line_theme.h"
 #include "sensors/power/charge_flow.h"
+#include "sys/image.h"
 #include "ui/color.h"
 #include "ui/drain_chart.h"
 #include "ui/notch_view.h"
@@ -32,11 +34,12 @@ struct RowFacts {
 // One row of the app lists.
 struct PanelRow {
   std::string name;
-  double fraction = 0;            // share of the total, 0 to 1
-  std::optional<double> watts;    // power now
-  std::optional<double> joules;   // energy over the range (the full list)
-  std::optional<Color> color;     // the row's chart colour
-  std::optional<RowFacts> facts;  // development sessions
+  double fraction = 0;                               // share of the total, 0 to 1
+  std::optional<double> watts;                       // power now
+  std::optional<double> joules;                      // energy over the range (the full list)
+  std::optional<Color> color;                        // the row's chart colour
+  std::optional<RowFacts> facts;                     // development sessions
+  std::shared_ptr<const sys::Image> icon = nullptr;  // the app's own icon, when it has one
   friend bool operator==(const PanelRow&, const PanelRow&) = default;
 };
 

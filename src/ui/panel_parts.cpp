@@ -228,7 +228,7 @@ double appRow(Canvas& canvas, Point at, double width, const PanelRow& row, bool 
 
   canvas.fill(Path::roundedRect(Box{at.x, at.y, width, height}, 8), cardColor());
   RowIcon::draw(canvas, row.name, Box{x, top + (name.height - kRowIcon) / 2, kRowIcon, kRowIcon},
-                row.color);
+                row.color, row.icon.get());
   canvas.text(row.name, Point{nameLeft, top}, kRowName.cutAt(nameWidth), Color::white());
   double y = top + name.height;
   if (!caption.empty()) {

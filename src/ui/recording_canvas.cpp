@@ -151,6 +151,20 @@ void RecordingCanvas::icon(std::string_view symbol, const Box& box, const Color&
   ops_.push_back(std::move(op));
 }
 
+void RecordingCanvas::image(const sys::Image& image, const Box& box) {
+  if (!std::isfinite(box.x) || !std::isfinite(box.y) || !std::isfinite(box.width) ||
+      !std::isfinite(box.height))
+    return void(++refused_);
+  if (!image.isValid()) return;
+  DrawOp op;
+  op.kind = DrawOp::Kind::image;
+  op.bounds = transformed(box);
+  op.opacity = opacity();
+  op.imageSize = Size{static_cast<double>(image.width), static_cast<double>(image.height)};
+  op.depth = layers();
+  ops_.push_back(std::move(op));
+}
+
 void RecordingCanvas::save() {
   stack_.push_back(State{transform_, false, opacity()});
 }

@@ -10,9 +10,9 @@ namespace ebbwise::ui {
 // One thing a view drew, in the canvas's own coordinates (transforms
 // applied).
 struct DrawOp {
-  enum class Kind { fill, stroke, text, icon };
+  enum class Kind { fill, stroke, text, icon, image };
   Kind kind = Kind::fill;
-  Box bounds;             // the path's bounds, the text's logical box or the icon's box
+  Box bounds;             // the path's bounds, the text's logical box or the icon's or image's box
   Paint paint;            // fills and strokes
   Color color;            // texts and icons; for shapes the colour or the first stop
   double opacity = 1;     // product of the layers around it
@@ -23,6 +23,7 @@ struct DrawOp {
   TextStyle style;        // texts
   std::string symbol;     // icons
   bool fallback = false;  // an icon without a glyph, drawn as an outline
+  Size imageSize;         // images: the bitmap's size in pixels
   int depth = 0;          // layers around it
 
   // The colour the op leaves on a dark background, opacity included.
@@ -42,6 +43,7 @@ class RecordingCanvas final : public Canvas {
   void text(std::string_view text, Point origin, const TextStyle& style,
             const Color& color) override;
   void icon(std::string_view symbol, const Box& box, const Color& color) override;
+  void image(const sys::Image& image, const Box& box) override;
   void save() override;
   void restore() override;
   void translate(double dx, double dy) override;

@@ -48,8 +48,14 @@ std::string_view symbol(std::string_view rowName) {
 }
 
 void draw(Canvas& canvas, std::string_view rowName, const Box& box,
-          const std::optional<Color>& tint) {
+          const std::optional<Color>& tint, const sys::Image* image) {
+  if (image && image->isValid()) return canvas.image(*image, box);
   canvas.icon(symbol(rowName), box, tint.value_or(Color::white()));
+}
+
+const sys::Image* find(const RowImages& images, std::string_view rowName) {
+  auto found = images.find(rowName);
+  return found == images.end() ? nullptr : found->second.get();
 }
 
 }  // namespace RowIcon

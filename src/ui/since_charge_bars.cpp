@@ -80,7 +80,8 @@ void draw(Canvas& canvas, const SinceChargeBarsInput& input, double width, bool 
   for (const SinceCharge::Bar& bar : list) {
     Color color = barColor(input, bar.name);
     double mid = y + rowHeight / 2;
-    RowIcon::draw(canvas, bar.name, Box{left, mid - kIcon / 2, kIcon, kIcon}, color);
+    RowIcon::draw(canvas, bar.name, Box{left, mid - kIcon / 2, kIcon, kIcon}, color,
+                  RowIcon::find(input.icons, bar.name));
     Size nameSize = canvas.measure(bar.name, kName.cutAt(nameWidth));
     canvas.text(bar.name, Point{left + kIcon + kGap, mid - nameSize.height / 2},
                 kName.cutAt(nameWidth), Color::white().opacity(0.9));

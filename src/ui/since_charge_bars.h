@@ -10,6 +10,7 @@
 #include "sensors/power/battery_reading.h"
 #include "sys/date.h"
 #include "ui/canvas.h"
+#include "ui/row_icon.h"
 
 namespace ebbwise::ui {
 
@@ -19,6 +20,7 @@ struct SinceChargeBarsInput {
   std::map<std::string, double> nowRowWatts;  // rows drawing power now
   std::vector<std::string> chartedRows;       // rows with a colour of their own
   std::map<std::string, int> seriesSlot;
+  RowImages icons = {};  // the app icons of the rows that have one
   PowerUnit unit = PowerUnit::percentPerHour;
   std::optional<BatteryReading> battery;
   sys::Date now;
