@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,14 +37,34 @@ std::size_t openDescriptors() {
   return n;
 }
 
-// Every run reaps its child: this test process has none left.
-void expectNoChildren() {
-  errno = 0;
-  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
-  EXPECT_EQ(errno, ECHILD);
+// This process's children, running or not yet reaped, from /proc: other
+// tests of the program may keep servers of their own running meanwhile.
+std::set<pid_t> children() {
+  std::set<pid_t> out;
+  const std::string self = std::to_string(::getpid());
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // The fields after the command name, which may hold spaces and parentheses.
+    const auto close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 1));
+    std::string state, parent;
+    rest >> state >> parent;
+    if (parent == self) out.insert(static_cast<pid_t>(std::stol(entry.path().filename())));
+  }
+  return out;
+}
+
+// Every run reaps its child: no child is left that was not there before the
+// test began.
+void expectNoChildren(const std::set<pid_t>& before) {
+  for (pid_t pid : children()) EXPECT_TRUE(before.contains(pid)) << "child " << pid << " left";
 }
 
 TEST(HostToolRunner, ReportsOutputAndExitStatusOfRealPrograms) {
+  const std::set<pid_t> childrenBefore = children();
   HostToolRunner runner;
   struct Case {
     const char* what;
@@ -70,29 +93,32 @@ TEST(HostToolRunner, ReportsOutputAndExitStatusOfRealPrograms) {
     EXPECT_FALSE(result->timedOut) << c.what;
     EXPECT_FALSE(result->outputTruncated) << c.what;
   }
-  expectNoChildren();
+  expectNoChildren(childrenBefore);
 }
 
 TEST(HostToolRunner, ProgramsThatCannotStartGiveNothing) {
+  const std::set<pid_t> childrenBefore = children();
   HostToolRunner runner;
   EXPECT_FALSE(run(runner, "/nonexistent/system_profiler", {}));
   EXPECT_FALSE(run(runner, "sh", {"-c", "true"})) << "a relative path is never searched";
   EXPECT_FALSE(run(runner, "/tmp", {})) << "a folder";
   EXPECT_FALSE(run(runner, "/etc/hostname", {})) << "not executable";
   EXPECT_FALSE(run(runner, "/bin/echo", {std::string("a\0b", 3)})) << "NUL in an argument";
-  expectNoChildren();
+  expectNoChildren(childrenBefore);
 }
 
 TEST(HostToolRunner, ReadsSeveralMebibytesWithoutBlocking) {
+  const std::set<pid_t> childrenBefore = children();
   HostToolRunner runner;
   const auto result = run(runner, "/usr/bin/head", {"-c", "8388608", "/dev/zero"});
   ASSERT_TRUE(result);
   EXPECT_EQ(result->output.size(), 8u << 20);
   EXPECT_EQ(result->exitStatus, 0);
-  expectNoChildren();
+  expectNoChildren(childrenBefore);
 }
 
 TEST(HostToolRunner, KillsAToolThatOutlivesItsTimeLimitWithItsHelpers) {
+  const std::set<pid_t> childrenBefore = children();
   HostToolRunner runner(HostToolRunner::Limits{.timeoutSeconds = 0.3});
   const auto hung = run(runner, "/bin/sleep", {"30"});
   ASSERT_TRUE(hung);
@@ -116,16 +142,17 @@ TEST(HostToolRunner, KillsAToolThatOutlivesItsTimeLimitWithItsHelpers) {
   if (state) {
     EXPECT_NE(state->find(") Z"), std::string::npos) << *state;
   }
-  expectNoChildren();
+  expectNoChildren(childrenBefore);
 }
 
 TEST(HostToolRunner, StopsAToolThatWritesMoreThanTheLimit) {
+  const std::set<pid_t> childrenBefore = children();
   HostToolRunner runner(HostToolRunner::Limits{.maxOutputBytes = 1000});
   const auto result = run(runner, "/usr/bin/head", {"-c", "10000000", "/dev/zero"});
   ASSERT_TRUE(result);
   EXPECT_TRUE(result->outputTruncated);
   EXPECT_EQ(result->output.size(), 1000u);
-  expectNoChildren();
+  expectNoChildren(childrenBefore);
 }
 
 TEST(HostToolRunner, TheToolGetsNoDescriptorsOrSignalSettingsOfOurs) {
