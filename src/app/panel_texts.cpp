@@ -21,7 +21,12 @@ std::string symbolInWords(std::string_view symbol) {
   if (symbol == "battery.50percent") return "[battery \u00BD]";
   if (symbol == "battery.25percent") return "[battery \u00BC]";
   if (symbol == "battery.0percent") return "[battery low]";
-  return "[" + std::string(symbol) + "]";
+  // Appended rather than concatenated: GCC 12 warns falsely (-Wrestrict) on
+  // the concatenation in release builds.
+  std::string words = "[";
+  words += symbol;
+  words += "]";
+  return words;
 }
 
 }  // namespace
