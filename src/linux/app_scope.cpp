@@ -81,7 +81,10 @@ std::optional<AppScope> AppScope::fromUnit(std::string_view unit) {
   // is known.
   for (std::size_t first = 0; first < parts.size(); ++first) {
     std::string id;
-    for (std::size_t i = first; i < parts.size(); ++i) id += (i > first ? "-" : "") + unescape(parts[i]);
+    for (std::size_t i = first; i < parts.size(); ++i) {
+      if (i > first) id += '-';
+      id += unescape(parts[i]);
+    }
     scope.candidates.push_back(id);
   }
   scope.appId = scope.candidates[parts.size() >= 2 ? 1 : 0];
