@@ -5,20 +5,18 @@
 
 #include "app/session_report.h"
 #include "sim/simulation.h"
+#include "support/scenario_text.h"
 
 namespace ebbwise {
 namespace {
 
 TEST(ActivityReportTest, TheReportCarriesTheLedgerAlertsAndLowPowerSwitchesOfTheRun) {
-  auto parsed = sim::Scenario::parse(R"({
+  sim::Simulation simulation(scenario(R"({
     "machine": {"backgroundDaemons": 0, "battery": {"percent": 90}},
     "processes": [
       {"id": "render", "path": "/Applications/Render.app/Contents/MacOS/Render",
        "cpu": 6, "fluctuation": 0}],
-    "events": [{"at": "2m", "type": "low-power", "mode": "always"}]})",
-                                     "test");
-  ASSERT_TRUE(parsed) << parsed.error;
-  sim::Simulation simulation(*parsed.scenario);
+    "events": [{"at": "2m", "type": "low-power", "mode": "always"}]})"));
   Monitor monitor(simulation.platform(), nullptr);
   DayLog log;
   log.observe(monitor);

@@ -8,6 +8,7 @@
 #include "app/icon_pixels.h"
 #include "app/monitor.h"
 #include "sim/simulation.h"
+#include "support/scenario_text.h"
 
 namespace ebbwise {
 namespace {
@@ -49,17 +50,14 @@ TEST(IconPixelsTest, ScalesByAreaAndReadsColoursWithoutTheirAlpha) {
 }
 
 TEST(RowIconImagesTest, IconsComeFromTheWorkspaceAndColourTheirRows) {
-  auto parsed = sim::Scenario::parse(R"({
+  sim::Simulation simulation(scenario(R"({
     "machine": {"backgroundDaemons": 0, "files": ["/Applications/Claude.app"]},
     "processes": [
       {"id": "sketch", "path": "/Applications/Sketch.app/Contents/MacOS/Sketch", "cpu": 1,
        "icon": "#8E4FE8"},
       {"id": "shell", "path": "/Applications/Shell.app/Contents/MacOS/Shell", "cpu": 1,
        "icon": "#3A3A3A"},
-      {"id": "tool", "path": "/usr/local/bin/tool", "cpu": 1}]})",
-                                     "test");
-  ASSERT_TRUE(parsed) << parsed.error;
-  sim::Simulation simulation(*parsed.scenario);
+      {"id": "tool", "path": "/usr/local/bin/tool", "cpu": 1}]})"));
   sys::Platform platform = simulation.platform();
   Monitor monitor(platform, nullptr);
   simulation.runFor(30);

@@ -5,12 +5,13 @@
 #include "app/monitor.h"
 #include "sensors/processes/runtime_logo.h"
 #include "sim/simulation.h"
+#include "support/scenario_text.h"
 
 namespace ebbwise {
 namespace {
 
 TEST(RowIconsTest, RuntimeLogosColourDeveloperToolsAndAppIconsTheRest) {
-  auto parsed = sim::Scenario::parse(R"({
+  sim::Simulation simulation(scenario(R"({
     "machine": {"backgroundDaemons": 0, "files": ["/Applications/Claude.app"]},
     "processes": [
       {"id": "editor", "path": "/Applications/Editor.app/Contents/MacOS/Editor", "cpu": 1},
@@ -19,10 +20,7 @@ TEST(RowIconsTest, RuntimeLogosColourDeveloperToolsAndAppIconsTheRest) {
        "env": {"TERM_PROGRAM": "Apple_Terminal"}},
       {"id": "bundler", "path": "/usr/local/bin/bun", "args": ["bun", "build"],
        "cwd": "/Users/alex/site", "tty": true, "cpu": 1,
-       "env": {"TERM_PROGRAM": "Apple_Terminal"}}]})",
-                                     "test");
-  ASSERT_TRUE(parsed) << parsed.error;
-  sim::Simulation simulation(*parsed.scenario);
+       "env": {"TERM_PROGRAM": "Apple_Terminal"}}]})"));
   sys::Platform platform = simulation.platform();
   Monitor monitor(platform, nullptr);
   // The chart colours its rows without the hues under test.

@@ -5,22 +5,20 @@
 
 #include "face/panel_inputs.h"
 #include "sim/simulation.h"
+#include "support/scenario_text.h"
 
 namespace ebbwise {
 namespace {
 
 TEST(PanelIconsTest, AppRowsCarryTheirIconsDeveloperToolsAndHardwareNone) {
-  auto parsed = sim::Scenario::parse(R"({
+  sim::Simulation simulation(scenario(R"({
     "machine": {"backgroundDaemons": 0, "battery": {"percent": 80}},
     "processes": [
       {"id": "sketch", "path": "/Applications/Sketch.app/Contents/MacOS/Sketch", "cpu": 4,
        "icon": "#8E4FE8"},
       {"id": "server", "path": "/usr/local/bin/node", "args": ["node", "server.js"],
        "cwd": "/Users/alex/shop", "tty": true, "cpu": 3,
-       "env": {"TERM_PROGRAM": "Apple_Terminal"}}]})",
-                                     "test");
-  ASSERT_TRUE(parsed) << parsed.error;
-  sim::Simulation simulation(*parsed.scenario);
+       "env": {"TERM_PROGRAM": "Apple_Terminal"}}]})"));
   sys::Platform platform = simulation.platform();
   Monitor monitor(platform, nullptr);
   simulation.runFor(3 * 60);
