@@ -1,9 +1,9 @@
 #include "app/activity_report.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "app/report_units.h"
+#include "base/number_text.h"
 #include "base/terminal_text.h"
 
 namespace ebbwise {
@@ -20,12 +20,6 @@ std::vector<SinceCharge::Bar> ledgerRows(const SinceCharge& ledger) {
   std::stable_sort(rows.begin(), rows.end(),
                    [](const auto& a, const auto& b) { return a.joules > b.joules; });
   return rows;
-}
-
-std::string watts(double w) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.1f W", w);
-  return buffer;
 }
 
 }  // namespace
@@ -80,7 +74,7 @@ std::string ActivityReport::text(bool dated) const {
     line("Alerts");
     for (const Alert& alert : alerts) {
       line("  " + DayLog::clock(alert.at, dated) + "  " + TerminalText::printable(alert.app) +
-           " is draining your battery (" + watts(alert.watts) + ")");
+           " is draining your battery (" + wattsText(alert.watts) + ")");
     }
   }
   return out;

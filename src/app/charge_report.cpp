@@ -1,8 +1,8 @@
 #include "app/charge_report.h"
 
 #include <cmath>
-#include <cstdio>
 
+#include "base/number_text.h"
 #include "base/terminal_text.h"
 #include "base/time_left.h"
 #include "sensors/browsers/browser.h"
@@ -11,12 +11,6 @@
 namespace ebbwise {
 
 namespace {
-
-std::string formatted(const char* format, double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  return buffer;
-}
 
 sys::Value orNull(const std::optional<double>& value) {
   if (value && std::isfinite(*value)) return *value;
@@ -98,8 +92,8 @@ std::string ChargeReport::text() const {
   auto line = [&out](const std::string& text) { out += text + "\n"; };
 
   std::string charge = "Charge: ";
-  charge += liveChargeMAh ? formatted("%.0f", *liveChargeMAh) : std::string("unknown");
-  charge += capacityMeanMAh ? formatted(" of %.0f mAh", *capacityMeanMAh) : std::string(" mAh");
+  charge += liveChargeMAh ? numberText("%.0f", *liveChargeMAh) : std::string("unknown");
+  charge += capacityMeanMAh ? numberText(" of %.0f mAh", *capacityMeanMAh) : std::string(" mAh");
   std::vector<std::string> notes;
   if (reportedChargeMAh) {
     notes.push_back("the battery's last report " + std::to_string(*reportedChargeMAh) + " mAh");
@@ -113,7 +107,7 @@ std::string ChargeReport::text() const {
   }
   if (trueChargeMAh && trueFullMAh) {
     charge +=
-        formatted("   (really %.0f", *trueChargeMAh) + formatted(" of %.0f mAh)", *trueFullMAh);
+        numberText("   (really %.0f", *trueChargeMAh) + numberText(" of %.0f mAh)", *trueFullMAh);
   }
   line(charge);
 
@@ -130,18 +124,18 @@ std::string ChargeReport::text() const {
     if (charger->note) line("  " + *charger->note);
     std::string state = charging ? "Charging" : "Not charging";
     if (flow) {
-      state += ": it delivers " + formatted("%.1f W", flow->flow.inWatts) +
-               formatted(", the Mac uses %.1f W", flow->flow.usedWatts);
+      state += ": it delivers " + numberText("%.1f W", flow->flow.inWatts) +
+               numberText(", the Mac uses %.1f W", flow->flow.usedWatts);
       const double net = flow->flow.batteryWatts();
       switch (flow->flow.state()) {
         case ChargeFlow::State::charging:
-          state += formatted(", %.1f W into the battery", net);
+          state += numberText(", %.1f W into the battery", net);
           break;
         case ChargeFlow::State::holding:
           state += ", the battery holds";
           break;
         case ChargeFlow::State::draining:
-          state += formatted(", draining %.1f W even on the charger: it cannot keep up", -net);
+          state += numberText(", draining %.1f W even on the charger: it cannot keep up", -net);
           break;
       }
       if (flow->minutesToFull) state += "; full in " + TimeLeft::format(*flow->minutesToFull);
@@ -156,7 +150,7 @@ std::string ChargeReport::text() const {
 
   std::string heatLine = std::string("Heat: thermal state ") + thermalName(thermalState);
   if (batteryTemperatureC && std::isfinite(*batteryTemperatureC)) {
-    heatLine += formatted(", battery at %.1f \u00B0C", *batteryTemperatureC);
+    heatLine += numberText(", battery at %.1f \u00B0C", *batteryTemperatureC);
   }
   line(heatLine);
   for (const HeatWarning::Message& warning : heat)
@@ -174,7 +168,7 @@ std::string ChargeReport::text() const {
     line("Connected devices: " + list);
   }
   for (const HardwareReading::USBDevice& device : usbDevices) {
-    line("USB-C: " + TerminalText::printable(device.name) + formatted(", %.1f W", device.watts));
+    line("USB-C: " + TerminalText::printable(device.name) + numberText(", %.1f W", device.watts));
   }
   for (const OpenMediaSites& media : mediaSites) {
     line("Speakers kept on by " + TerminalText::printable(media.browser) + ": " +

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "app/report_units.h"
+#include "base/number_text.h"
 
 namespace ebbwise {
 
@@ -13,12 +14,6 @@ namespace {
 std::string percentText(double percent) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.0f %%", percent);
-  return buffer;
-}
-
-std::string wattsText(double watts) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.1f W", watts);
   return buffer;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/report_units.h"
+#include "base/number_text.h"
 #include "base/terminal_text.h"
 #include "base/time_left.h"
 
@@ -12,17 +13,8 @@ namespace ebbwise {
 
 namespace {
 
-std::string formatted(const char* format, double a, double b = 0) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, a, b);
-  return buffer;
-}
-
-std::string watts(double w) {
-  return formatted("%.1f W", w);
-}
 std::string percentText(double fraction) {
-  return formatted("%.1f %%", fraction * 100);
+  return numberText("%.1f %%", fraction * 100);
 }
 
 // A table cell: outside names made safe for the terminal, padded or cut to
@@ -114,7 +106,7 @@ std::string SessionReport::estimateError() const {
   auto error = minutesLeftError();
   if (!error) return "";
   if (std::abs(*error) < 0.0005) return ": the estimate is right";
-  return formatted(": the estimate is %.1f %% ", std::abs(*error) * 100) +
+  return numberText(": the estimate is %.1f %% ", std::abs(*error) * 100) +
          (*error > 0 ? "long" : "short");
 }
 
@@ -145,10 +137,10 @@ std::string SessionReport::table(std::size_t appLimit) const {
     return out;
   }
   out += panels.text();
-  std::string state = formatted("Battery %.0f %%", percent.value_or(0));
+  std::string state = numberText("Battery %.0f %%", percent.value_or(0));
   state += onAC ? ", on the charger" : ", on battery";
-  if (nowDrainWatts) state += ", drawing " + watts(*nowDrainWatts);
-  if (averageDrainWatts15) state += " (15-minute average " + watts(*averageDrainWatts15) + ")";
+  if (nowDrainWatts) state += ", drawing " + wattsText(*nowDrainWatts);
+  if (averageDrainWatts15) state += " (15-minute average " + wattsText(*averageDrainWatts15) + ")";
   line(state);
   if (!onAC) {
     std::string left = "Time left: " + minutesText(minutesLeft);
@@ -248,8 +240,8 @@ std::string SessionReport::table(std::size_t appLimit) const {
     auto rowLine = [&](const Row& row, std::size_t indent) {
       std::string text =
           std::string(indent, ' ') + TerminalText::wordColumn(row.name, width - indent) +
-          column(watts(row.watts), 11, true) + column(percentText(row.fraction), 9, true);
-      if (row.trueWatts) text += "   (really " + watts(*row.trueWatts) + ")";
+          column(wattsText(row.watts), 11, true) + column(percentText(row.fraction), 9, true);
+      if (row.trueWatts) text += "   (really " + wattsText(*row.trueWatts) + ")";
       line(text);
     };
     for (const Row* row : top) {
@@ -284,7 +276,7 @@ std::string SessionReport::table(std::size_t appLimit) const {
       line("  " + DayLog::clock(event.at, longRun) + "  " + TerminalText::printable(event.text));
     }
     if (eventsLeftOut > 0) {
-      line(formatted("  … and %.0f more", static_cast<double>(eventsLeftOut)));
+      line(numberText("  … and %.0f more", static_cast<double>(eventsLeftOut)));
     }
   }
   return out;
@@ -297,20 +289,20 @@ std::string SessionReport::stretchText() const {
   if (stretch && stretch->end) {
     const bool longRun = DayLog::spansDays(startedAt, seconds);
     head = "Last stretch on battery: " + DayLog::clock(stretch->start, longRun) +
-           formatted(" at %.0f %%", stretch->startPercent) + " to " +
+           numberText(" at %.0f %%", stretch->startPercent) + " to " +
            DayLog::clock(*stretch->end, longRun) +
-           formatted(" at %.0f %%", stretch->endPercent.value_or(0)) + ", " +
+           numberText(" at %.0f %%", stretch->endPercent.value_or(0)) + ", " +
            ReportUnits::span(*stretch->end - stretch->start);
   } else if (onAC) {
     head = "Last stretch on battery";
-    if (sessionStartPercent) head += formatted(", from %.0f %%", *sessionStartPercent);
+    if (sessionStartPercent) head += numberText(", from %.0f %%", *sessionStartPercent);
   } else {
     head = "On battery for " + ReportUnits::span(sessionSeconds.value_or(0));
     if (stretch) {
       head += " since " + DayLog::clock(stretch->start, DayLog::spansDays(startedAt, seconds)) +
-              formatted(" at %.0f %%", stretch->startPercent);
+              numberText(" at %.0f %%", stretch->startPercent);
     } else if (sessionStartPercent) {
-      head += formatted(" since %.0f %%", *sessionStartPercent);
+      head += numberText(" since %.0f %%", *sessionStartPercent);
     }
   }
   const ReportUnits::Energy unit =
