@@ -18,9 +18,16 @@ std::shared_ptr<const sys::Image> RowIcons::icon(const std::string& row, const T
   if (auto cached = iconCache.find(row); cached != iconCache.end()) return cached->second;
   const std::optional<std::string> path = iconPath(row, tracker, environment);
   if (!path) return nullptr;
+  if (auto missed = iconlessPaths_.find(row);
+      missed != iconlessPaths_.end() && missed->second == *path) {
+    return nullptr;
+  }
   std::optional<sys::Image> image = workspace.iconForFile(*path);
   // An image whose pixels do not cover its size would be read past its end.
-  if (!image || !image->isValid()) return nullptr;
+  if (!image || !image->isValid()) {
+    iconlessPaths_.insert_or_assign(row, *path);
+    return nullptr;
+  }
   auto found = std::make_shared<const sys::Image>(std::move(*image));
   iconCache.emplace(row, found);
   return found;

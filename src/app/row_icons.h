@@ -36,8 +36,9 @@ class RowIcons {
   static std::optional<std::string> iconPath(const std::string& row, const Tracker& tracker,
                                              sys::Environment& environment);
   // The row's icon: the workspace's icon of its file, kept once found. A row
-  // without a file, or whose file has no icon, is asked about again later,
-  // as its app may be seen or installed by then.
+  // without a file is asked about again later, as its app may be seen by
+  // then; a file without an icon is not asked about again on every redraw,
+  // only once the row names another file.
   std::shared_ptr<const sys::Image> icon(const std::string& row, const Tracker& tracker,
                                          sys::Environment& environment, sys::Workspace& workspace);
   // The runtime logo of a developer-tool row (not a coding-agent session).
@@ -51,6 +52,9 @@ class RowIcons {
   // Published state.
   std::map<std::string, std::shared_ptr<const sys::Image>> iconCache;
   std::map<std::string, std::optional<double>> hueCache;
+
+ private:
+  std::map<std::string, std::string> iconlessPaths_;  // row → its file that had no icon
 };
 
 }  // namespace ebbwise
